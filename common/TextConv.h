@@ -1,0 +1,20 @@
+// Wide-to-narrow text conversion for the web engine, which takes narrow text.
+// None of these report failure: on any failure the result is empty.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Zero-terminated wide text in the system ANSI code page; null gives "".
+std::string ToAnsi(const wchar_t* text);
+
+// Zero-terminated wide text in UTF-8; null gives "".
+std::string ToUtf8(const wchar_t* text);
+
+// Exactly text.size() units converted to `codePage` (no terminator). The result is
+// empty unless the conversion writes exactly the size it announced.
+std::string WideToMultiByte(std::wstring text, UINT codePage);
+
+// UTF-8 bytes to wide text; invalid sequences become U+FFFD. Not bounded by a terminator.
+std::wstring Utf8ToWide(const char* bytes, size_t size);

@@ -1,0 +1,77 @@
+# Shared shell functions of the project's scripts. Source it; do not run it.
+# shellcheck shell=bash
+
+ORVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+ORVEL_BUILD="${ORVEL_BUILD:-$ORVEL_ROOT/build}"
+ORVEL_WINE64=/usr/lib/wine/wine64
+ORVEL_WINESERVER=/usr/lib/wine/wineserver
+
+ORVEL_PACKAGES=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+                libz-mingw-w64-dev googletest wine64 xvfb x11-utils xdotool python3 binutils-mingw-w64-i686)
+
+orvel_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
+
+# Installs what is missing with apt-get; quiet when everything is there.
+orvel_deps() {
+    local missing=() pkg
+    for pkg in "${ORVEL_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    orvel_log "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# orvel_build <i686|x86_64> [extra cmake args...]: configures once, then builds.
+orvel_build() {
+    local arch="$1"; shift
+    local dir="$ORVEL_BUILD/$arch"
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$ORVEL_ROOT" -B "$dir" -G Ninja \
+            -DCMAKE_TOOLCHAIN_FILE="$ORVEL_ROOT/cmake/toolchain-$arch-w64-mingw32.cmake" \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    elif [ $# -gt 0 ]; then
+        cmake "$dir" "$@" >/dev/null
+    fi
+    cmake --build "$dir"
+}
+
+# Starts Xvfb on a free display unless one is already given; exports DISPLAY.
+orvel_start_display() {
+    if [ -n "${DISPLAY:-}" ] && [ -z "${ORVEL_FORCE_XVFB:-}" ]; then return 0; fi
+    local fdfile; fdfile=$(mktemp)
+    Xvfb -displayfd 9 -screen 0 1920x1080x24 -nolisten tcp 9>"$fdfile" </dev/null >/dev/null 2>&1 &
+    ORVEL_XVFB_PID=$!
+    local i
+    for i in $(seq 1 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.1
+    done
+    if [ ! -s "$fdfile" ]; then orvel_log "Xvfb did not start"; rm -f "$fdfile"; return 1; fi
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+}
+
+orvel_stop_display() {
+    [ -n "${ORVEL_XVFB_PID:-}" ] && kill "$ORVEL_XVFB_PID" 2>/dev/null
+    ORVEL_XVFB_PID=""
+}
+
+# A private Wine prefix under the build folder with one persistent wineserver for the run.
+# Gecko and Mono are switched off: nothing may ask to download them.
+orvel_start_wine() {
+    export WINEPREFIX="${WINEPREFIX:-$ORVEL_BUILD/wineprefix}"
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+    export WINESERVER="$ORVEL_WINESERVER"
+    mkdir -p "$WINEPREFIX"
+    "$ORVEL_WINESERVER" -p </dev/null >/dev/null 2>&1
+    "$ORVEL_WINE64" wineboot -i </dev/null >/dev/null 2>&1
+}
+
+orvel_stop_wine() {
+    [ -n "${WINEPREFIX:-}" ] && "$ORVEL_WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+}
