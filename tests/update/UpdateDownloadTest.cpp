@@ -79,14 +79,6 @@ protected:
         m_url = m_server.BaseUrl() + std::wstring(m_target.begin(), m_target.end());
     }
 
-    HttpRoute SlowInstaller(size_t writeSize, DWORD delayMs) const {
-        HttpRoute route = HttpRoute::Ok(m_installer);
-        route.contentType = "application/octet-stream";
-        route.delivery = HttpRoute::Delivery::SmallWrites;
-        route.writeSize = writeSize;
-        route.delayMs = delayMs;
-        return route;
-    }
 
     // A failed download: the box comes first, owned by the window, with nothing opened or closed
     // yet; the address is opened once it is answered; then the window is asked to close.
@@ -129,7 +121,7 @@ protected:
 };
 
 TEST_F(UpdateDownloadTest, StartsTheWholeInstallerWithTheSwitchesThenAsksToClose) {
-    m_server.SetRoute(m_target, SlowInstaller(4096, 5));
+    m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 4096, 5));
     OwnerWindow owner;
     ProcessCounter started;
     ASSERT_TRUE(started.Active());
@@ -180,7 +172,7 @@ TEST_F(UpdateDownloadTest, NotFoundShowsTheBoxThenOpensTheAddressThenAsksToClose
 }
 
 TEST_F(UpdateDownloadTest, ConnectionDroppedHalfwayShowsTheBoxThenOpensTheAddressThenAsksToClose) {
-    HttpRoute route = SlowInstaller(4096, 0);
+    HttpRoute route = SlowInstallerRoute(m_installer, 4096, 0);
     route.delivery = HttpRoute::Delivery::CloseMidBody;
     route.closeAfter = m_installer.size() / 2;
     ExpectFailurePath(std::move(route));
@@ -191,7 +183,7 @@ TEST_F(UpdateDownloadTest, ConnectionDroppedHalfwayShowsTheBoxThenOpensTheAddres
 TEST_F(UpdateDownloadTest, CancelDuringTheDownloadStartsNothingEvenWhenTheDownloadCompletesLater) {
     HttpHandlerOverride handler;
     ASSERT_TRUE(handler.Installed());
-    m_server.SetRoute(m_target, SlowInstaller(1024, 10));
+    m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 1024, 10));
     OwnerWindow owner;
     ProcessCounter started;
     ASSERT_TRUE(started.Active());

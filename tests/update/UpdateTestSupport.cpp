@@ -19,6 +19,15 @@ std::string ReadWholeFile(const std::wstring& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+HttpRoute SlowInstallerRoute(const std::string& installer, size_t writeSize, DWORD delayMs) {
+    HttpRoute route = HttpRoute::Ok(installer);
+    route.contentType = "application/octet-stream";
+    route.delivery = HttpRoute::Delivery::SmallWrites;
+    route.writeSize = writeSize;
+    route.delayMs = delayMs;
+    return route;
+}
+
 RecordFile::RecordFile() {
     static std::atomic<int> serial{0};
     wchar_t temp[MAX_PATH] = {};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/Handles.h"
+#include "tests/support/LoopbackHttpServer.h"
 
 #include <windows.h>
 
@@ -13,6 +14,10 @@
 // The stand-in installer, built next to the test program.
 std::wstring RecorderPath();
 std::string ReadWholeFile(const std::wstring& path);
+
+// An installer served in writes of `writeSize` bytes with `delayMs` between them, so the test can
+// watch the download while it runs.
+HttpRoute SlowInstallerRoute(const std::string& installer, size_t writeSize, DWORD delayMs);
 
 // One run of the recording installer.
 struct Record {

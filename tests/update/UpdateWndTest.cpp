@@ -53,14 +53,6 @@ protected:
         ASSERT_FALSE(m_failureText.empty());
     }
 
-    HttpRoute SlowInstaller(size_t writeSize, DWORD delayMs) const {
-        HttpRoute route = HttpRoute::Ok(m_installer);
-        route.contentType = "application/octet-stream";
-        route.delivery = HttpRoute::Delivery::SmallWrites;
-        route.writeSize = writeSize;
-        route.delayMs = delayMs;
-        return route;
-    }
 
     // Creates the window as the launcher does and runs the framework's loop on this thread while
     // `watch` runs on another; `watch` gets the window and its bar. A watch that gives up ends the
@@ -111,7 +103,7 @@ protected:
 };
 
 TEST_F(UpdateWndTest, ShowsTheBarMovingThenStartsTheInstallerAndEndsTheLoop) {
-    m_server.SetRoute(m_target, SlowInstaller(2048, 10));
+    m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 2048, 10));
     ProcessCounter started;
     ASSERT_TRUE(started.Active());
     std::atomic<int> middleValue{-1};
@@ -177,7 +169,7 @@ TEST_F(UpdateWndTest, FailureShowsTheConfiguredBoxOwnedByTheWindowThenOpensTheAd
 TEST_F(UpdateWndTest, ClosingDuringTheDownloadEndsTheLoopAndStartsNothing) {
     HttpHandlerOverride handler;
     ASSERT_TRUE(handler.Installed());
-    m_server.SetRoute(m_target, SlowInstaller(1024, 20));
+    m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 1024, 20));
     ProcessCounter started;
     ASSERT_TRUE(started.Active());
     bool closedMidway = false;
