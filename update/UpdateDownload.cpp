@@ -97,7 +97,10 @@ bool CUpdateDownload::IsComplete(HRESULT result, const wchar_t* path) const {
 }
 
 DWORD WINAPI CUpdateDownload::DownloadThreadProc(LPVOID param) {
+    // The URL moniker and the shell's handlers are COM objects; this thread gets its own apartment.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     static_cast<CUpdateDownload*>(param)->Run();
+    if (SUCCEEDED(com)) CoUninitialize();
     return 0;
 }
 
