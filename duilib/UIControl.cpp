@@ -34,9 +34,16 @@ void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     if (n == L"name") {
         SetName(value);
     } else if (n == L"pos") {
-        m_rcFloat = dui::ParseRect(value);
-        m_cxyFixed.cx = m_rcFloat.right - m_rcFloat.left;
-        m_cxyFixed.cy = m_rcFloat.bottom - m_rcFloat.top;
+        // "x,y" keeps the size given elsewhere; "l,t,r,b" sets it.
+        const RECT pos = dui::ParseRect(value);
+        if (pos.right > pos.left) m_cxyFixed.cx = pos.right - pos.left;
+        if (pos.bottom > pos.top) m_cxyFixed.cy = pos.bottom - pos.top;
+        m_rcFloat = RECT{pos.left, pos.top, pos.left + m_cxyFixed.cx, pos.top + m_cxyFixed.cy};
+    } else if (n == L"size") {
+        const SIZE size = dui::ParseSize(value);
+        m_cxyFixed = size;
+        m_rcFloat.right = m_rcFloat.left + size.cx;
+        m_rcFloat.bottom = m_rcFloat.top + size.cy;
     } else if (n == L"float") {
         m_bFloat = dui::ParseBool(value);
     } else if (n == L"width") {

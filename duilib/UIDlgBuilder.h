@@ -7,6 +7,14 @@
 // one other child is the root control. Control elements: Control, Container, VerticalLayout,
 // HorizontalLayout, Label, Button, Progress; any other element name is offered to the
 // callback, and skipped with its children when the callback makes nothing of it.
+//
+// Common control attributes: name, float="true" with pos="x,y" (or "l,t,r,b") relative to the
+// parent, size="cx,cy", width, height, padding="l,t,r,b" (space around the control in a layout),
+// inset (containers), bkcolor="#AARRGGBB", bkimage, bordercolor, bordersize, text, textcolor,
+// disabledtextcolor, font (a Font id), align, textpadding, visible, enabled, cursor="hand".
+// Buttons: normalimage, hotimage, pushedimage, disabledimage. Progress: min, max, value,
+// showtext, forecolor, foreimage. Images are member names or "file='...' source='l,t,r,b'
+// dest='l,t,r,b'".
 #pragma once
 
 #include "duilib/UIDefine.h"
