@@ -165,6 +165,9 @@ void WKE_CALL ENTRY(wkeResize)(wkeWebView webView, int width, int height) {
     if (ViewState* view = Live(webView)) {
         view->width = width;
         view->height = height;
+        if (view->hostWindow)
+            SetWindowPos(view->hostWindow, nullptr, 0, 0, width, height,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
