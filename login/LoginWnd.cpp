@@ -3,6 +3,7 @@
 #include "app/GameAddress.h"
 #include "app/Kuku.h"
 #include "common/TextConv.h"
+#include "game/GameWnd.h"
 #include "webview/WebViewRules.h"
 #include "webview/WkeWebkitUI.h"
 
@@ -15,10 +16,6 @@ const wchar_t kLoginBridgeScript[] =
     L"setTimeout(function(){window.LoadGame=function(url){AppLoadGame(url);} },1000);";
 
 namespace {
-
-const char kUserAgent[] =
-    "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/86.0.4240.111 "
-    "Safari/537.36 OrvelClient/2.0";
 
 // Link pages open at this size, centred on the screen.
 constexpr int kLinkPopupWidth = 1080;
@@ -84,7 +81,7 @@ void CLoginWnd::InitWindow() {
     // Without the page the window still shows its buttons; nothing can log in.
     if (m_pWebView) {
         ApplyLanguage(m_pWebView->GetWebView());
-        wkeSetUserAgent(m_pWebView->GetWebView(), kUserAgent);
+        wkeSetUserAgent(m_pWebView->GetWebView(), kGameUserAgent);
         m_pWebView->SetErrorPage(L"about:blank");
         m_pWebView->Navigate(loginUrl);
         m_pWebView->SetWkeCallback(this);
@@ -189,7 +186,7 @@ wkeWebView WKE_CALL CreateLoginPopup(wkeWebView, void* owner, wkeNavigationType,
     wkeOnAlertBox(popup, &OnPopupAlertBox, owner);
     wkeOnConsole(popup, &OnPopupConsole, owner);
     wkeOnCreateView(popup, &CreateLoginPopup, owner);
-    wkeSetUserAgent(popup, kUserAgent);
+    wkeSetUserAgent(popup, kGameUserAgent);
     wkeMoveToCenter(popup);
     ApplyLanguage(popup);
     return popup;
