@@ -3,6 +3,7 @@
 #include "duilib/DuiLib.h"
 #include "game/GameWnd.h"
 #include "login/LoginWnd.h"
+#include "update/UpdateWnd.h"
 
 #include <new>
 
@@ -21,6 +22,12 @@ bool RunFrameworkWindow(CWindowWnd* window, const wchar_t* name, int width, int 
 void RunLoginPhase() {
     // The login window deletes itself once its native window is gone.
     RunFrameworkWindow(GetLoginWnd(), L"Login", 1500, 900);
+}
+
+void RunUpdatePhase(const CDuiString& url) {
+    // On success the window is never destroyed: the process ends once its loop has returned.
+    CUpdateWnd* update = new (std::nothrow) CUpdateWnd(url);
+    if (update && !RunFrameworkWindow(update, L"Update", 400, 300)) delete update;
 }
 
 void RunGamePhase(HINSTANCE instance) {

@@ -13,4 +13,6 @@ class CWindowWnd;
 bool RunFrameworkWindow(CWindowWnd* window, const wchar_t* name, int width, int height);
 
 void RunLoginPhase();
+// The update window for the installer at `url`.
+void RunUpdatePhase(const CDuiString& url);
 void RunGamePhase(HINSTANCE instance);
