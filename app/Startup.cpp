@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "duilib/UIBase.h"
 #include "duilib/UIManager.h"
 #include "duilib/UIResourceManager.h"
 #include "platform/WebEngineLoader.h"
@@ -7,6 +8,9 @@
 #include <shlwapi.h>
 
 namespace {
+
+// WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU
+constexpr DWORD kFrameworkWindowStyle = 0x96C80000;
 
 // Skin folder of development builds that read loose files instead of the archive.
 constexpr wchar_t kDevelopmentSkinFolder[] = L"skin\\qemox\\";
@@ -69,4 +73,11 @@ FirstPhase ChooseFirstPhase(const CDuiString& updateUrl, int argc, wchar_t** arg
 
 bool ShouldRunGameWindow(const CDuiString& gameAddress, bool engineLoaded) {
     return engineLoaded && !gameAddress.IsEmpty();
+}
+
+bool RunFrameworkWindow(CWindowWnd* window, const wchar_t* name, int width, int height) {
+    if (!window || !window->Create(nullptr, name, kFrameworkWindowStyle, 0, 0, 0, width, height)) return false;
+    window->CenterWindow();
+    CPaintManagerUI::MessageLoop();
+    return true;
 }

@@ -29,5 +29,12 @@ enum class FirstPhase {
 FirstPhase ChooseFirstPhase(const CDuiString& updateUrl, int argc, wchar_t** argv, bool engineLoaded,
                             CDuiString& gameAddress);
 
+class CWindowWnd;
+
+// Creates `window` as a top-level framework window, centres it and runs the message loop.
+// False, with no loop run, when the native window could not be created: no window would ever
+// post the quit message.
+bool RunFrameworkWindow(CWindowWnd* window, const wchar_t* name, int width, int height);
+
 // The game window follows the first phase when there is an address and an engine to show it.
 bool ShouldRunGameWindow(const CDuiString& gameAddress, bool engineLoaded);

@@ -1,22 +1,12 @@
 #include "app/WindowPhases.h"
 
+#include "app/Startup.h"
+
 #include "duilib/DuiLib.h"
 #include "game/GameWnd.h"
 #include "login/LoginWnd.h"
 
 #include <new>
-
-namespace {
-// WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU
-constexpr DWORD kFrameworkWindowStyle = 0x96C80000;
-}  // namespace
-
-bool RunFrameworkWindow(CWindowWnd* window, const wchar_t* name, int width, int height) {
-    if (!window || !window->Create(nullptr, name, kFrameworkWindowStyle, 0, 0, 0, width, height)) return false;
-    window->CenterWindow();
-    CPaintManagerUI::MessageLoop();
-    return true;
-}
 
 void RunLoginPhase() {
     // The login window deletes itself once its native window is gone.

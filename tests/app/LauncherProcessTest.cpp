@@ -100,6 +100,30 @@ TEST_F(LauncherProcessTest, GameAddressOnTheCommandLineOpensTheGameWindow) {
     EXPECT_TRUE(loaded);
 }
 
+TEST_F(LauncherProcessTest, WithoutArgumentTheLoginWindowOpens) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    Launch();
+    HWND login = WaitForWindow(L"Login", nullptr, m_launcher.ProcessId(), kTimeoutMs);
+    ASSERT_NE(nullptr, login);
+    // The skin's size governs the window, centred on the screen.
+    RECT bounds{};
+    ASSERT_TRUE(GetWindowRect(login, &bounds));
+    EXPECT_EQ(1100, bounds.right - bounds.left);
+    EXPECT_EQ(550, bounds.bottom - bounds.top);
+    EXPECT_EQ(1u, m_server.Requests().size());
+}
+
+TEST_F(LauncherProcessTest, UnusableEngineEndsStartUpWithoutWindows) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::WithoutInitialize, m_folder));
+    Launch();
+    const auto exitCode = m_launcher.WaitForExit(kTimeoutMs);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(0u, *exitCode);
+    EXPECT_EQ(1u, m_server.Requests().size());
+}
+
 TEST_F(LauncherProcessTest, PrefixAloneEndsWithoutAnyWindow) {
     m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
     ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
