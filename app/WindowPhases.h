@@ -6,6 +6,7 @@
 
 #include "duilib/UIString.h"
 
+void RunUpdatePhase(const CDuiString& installerUrl);
 void RunLoginPhase();
 // The update window for the installer at `url`.
 void RunUpdatePhase(const CDuiString& url);
