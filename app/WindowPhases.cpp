@@ -21,12 +21,6 @@ void RunLoginPhase() {
     RunFrameworkWindow(GetLoginWnd(), L"Login", 1500, 900);
 }
 
-void RunUpdatePhase(const CDuiString& url) {
-    // On success the window is never destroyed: the process ends once its loop has returned.
-    CUpdateWnd* update = new (std::nothrow) CUpdateWnd(url);
-    if (update && !RunFrameworkWindow(update, L"Update", 400, 300)) delete update;
-}
-
 void RunGamePhase(HINSTANCE instance) {
     // The one game window lives until the process ends.
     CGameWnd* game = new (std::nothrow) CGameWnd(instance);

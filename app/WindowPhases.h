@@ -8,6 +8,4 @@
 
 void RunUpdatePhase(const CDuiString& installerUrl);
 void RunLoginPhase();
-// The update window for the installer at `url`.
-void RunUpdatePhase(const CDuiString& url);
 void RunGamePhase(HINSTANCE instance);
