@@ -1,5 +1,11 @@
 #include "app/DownloadListener.h"
 
+#include "common/Handles.h"
+
+#include <wininet.h>
+
+#include <cstdlib>
+
 void IDownHandler::OnDownloadData(STGMEDIUM*, DWORD, DWORD) {}
 void IDownHandler::OnDownloadProgress(ULONG, ULONG) {}
 void IDownHandler::OnDownloadStart(DWORD, IBinding*) {}
@@ -37,4 +43,30 @@ STDMETHODIMP COpenUrlListener::GetBindInfo(DWORD*, BINDINFO*) { return S_OK; }
 STDMETHODIMP COpenUrlListener::OnDataAvailable(DWORD flags, DWORD size, FORMATETC*, STGMEDIUM* medium) {
     if (m_pHandler) m_pHandler->OnDownloadData(medium, size, flags);
     return S_OK;
+}
+
+HttpAnswerInfo QueryHttpAnswer(IBinding* binding) {
+    HttpAnswerInfo answer;
+    ComPtr<IWinInetHttpInfo> info;
+    if (!binding || FAILED(binding->QueryInterface(IID_IWinInetHttpInfo, reinterpret_cast<void**>(info.Put()))) ||
+        !info) {
+        return answer;
+    }
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (info->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr, nullptr) == S_OK) {
+        answer.status = status;
+    }
+    // This interface answers in 8-bit text.
+    char length[32] = {};
+    size = sizeof(length) - 1;
+    if (info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr, nullptr) == S_OK) {
+        char* end = nullptr;
+        const unsigned long long value = strtoull(length, &end, 10);
+        if (end != length && *end == '\0') {
+            answer.haveLength = true;
+            answer.length = value;
+        }
+    }
+    return answer;
 }

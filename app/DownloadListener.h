@@ -41,3 +41,13 @@ public:
 
     IDownHandler* m_pHandler;  // not owned; may be null
 };
+
+// What the HTTP answer behind a binding said about itself, as far as it said it.
+struct HttpAnswerInfo {
+    DWORD status = 0;          // 0: not told
+    bool haveLength = false;   // the answer announced Content-Length...
+    ULONGLONG length = 0;      // ...of this many bytes
+};
+// Asks `binding` (may be null) for the status code and the announced length. The URL moniker can
+// report success for an error page or for a connection that broke off halfway; these tell.
+HttpAnswerInfo QueryHttpAnswer(IBinding* binding);

@@ -4,8 +4,7 @@
 #include "common/TextConv.h"
 #include "duilib/UIMarkup.h"
 
-#include <wininet.h>
-
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -48,11 +47,62 @@ void CKuku::LoadFile(const wchar_t* name) {
     if (markup.LoadFromFile(name, XMLFILE_ENCODING_UTF8)) AddEntries(markup);
 }
 
+namespace {
+
+// One bounded fetch, shared by the caller and the worker: a caller that stops waiting leaves the
+// worker with everything it still writes to.
+struct FetchJob {
+    std::wstring url;
+    ULONGLONG deadline = 0;
+    CKuku store;
+};
+
+DWORD WINAPI FetchThreadProc(LPVOID param) {
+    std::unique_ptr<std::shared_ptr<FetchJob>> job(static_cast<std::shared_ptr<FetchJob>*>(param));
+    // The URL moniker is a COM object; this thread gets an apartment of its own.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (*job)->store.LoadUrlUnbounded((*job)->url.c_str(), (*job)->deadline);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
+}
+
+}  // namespace
+
+// A blocking URL-moniker call gives no way to bound it from outside: a silent server may leave it
+// without a single callback to refuse. So the call runs on a worker thread, the caller waits for
+// it with a deadline and, when that passes, leaves it behind; the worker owns what it writes to
+// (its own store) and ends whenever the connection does, or with the process.
 void CKuku::LoadUrl(const wchar_t* url) {
+    m_strText.Empty();
+    if (!url) return;
+    auto job = std::make_shared<FetchJob>();
+    job->url = url;
+    job->deadline = GetTickCount64() + kLoadUrlTimeoutMs;
+    auto* param = new (std::nothrow) std::shared_ptr<FetchJob>(job);
+    if (!param) return;
+    UniqueHandle worker(CreateThread(nullptr, 0, FetchThreadProc, param, 0, nullptr));
+    if (!worker) {
+        delete param;
+        return;
+    }
+    if (WaitForSingleObject(worker.Get(), kLoadUrlTimeoutMs) != WAIT_OBJECT_0) return;
+    TakeFrom(job->store);
+}
+
+void CKuku::TakeFrom(const CKuku& other) {
+    for (int i = 0; i < other.m_mapValues.GetSize(); ++i) {
+        const wchar_t* key = other.m_mapValues.GetAt(i);
+        Add(key, other.Get(key));
+    }
+    m_strText = other.m_strText;
+}
+
+void CKuku::LoadUrlUnbounded(const wchar_t* url, ULONGLONG readDeadline) {
     m_strText.Empty();
     m_downloaded.clear();
     m_bTooLarge = false;
     m_bRefused = false;
+    m_bHaveLength = false;
     if (!url) return;
 
     COpenUrlListener listener(this);
@@ -74,10 +124,12 @@ void CKuku::LoadUrl(const wchar_t* url) {
     for (;;) {
         const size_t before = m_downloaded.size();
         OnDownloadData(&medium, kReadSize, BSCF_INTERMEDIATEDATANOTIFICATION);
-        if (m_bTooLarge || m_downloaded.size() == before) break;
+        if (m_bTooLarge || m_downloaded.size() == before || GetTickCount64() > readDeadline) break;
     }
     m_bCollecting = false;
-    if (m_bTooLarge) {
+    // A document cut off by the deadline, or by a connection that broke before the announced
+    // length, is not the server's document even when what arrived happens to parse.
+    if (m_bTooLarge || GetTickCount64() > readDeadline || (m_bHaveLength && m_downloaded.size() != m_ullLength)) {
         m_downloaded.clear();
         return;
     }
@@ -115,14 +167,8 @@ void CKuku::OnDownloadStart(DWORD, IBinding* binding) {
 
 void CKuku::OnDownloadStop(HRESULT result, LPCWSTR) {
     if (FAILED(result)) m_bRefused = true;
-    if (!m_pBinding) return;
-    ComPtr<IWinInetHttpInfo> http;
-    if (FAILED(m_pBinding->QueryInterface(IID_IWinInetHttpInfo, reinterpret_cast<void**>(http.Put()))) || !http) return;
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    DWORD flags = 0;
-    if (http->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &flags, nullptr) == S_OK &&
-        (status < 200 || status > 299)) {
-        m_bRefused = true;
-    }
+    const HttpAnswerInfo answer = QueryHttpAnswer(m_pBinding);
+    if (answer.status != 0 && (answer.status < 200 || answer.status > 299)) m_bRefused = true;
+    m_bHaveLength = answer.haveLength;
+    m_ullLength = answer.length;
 }

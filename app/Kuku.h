@@ -12,6 +12,9 @@ class CKuku : public IDownHandler {
 public:
     // The largest document LoadUrl accepts; a larger one adds nothing.
     static constexpr size_t kMaxDocumentBytes = 1024 * 1024;
+    // The longest LoadUrl keeps its caller waiting, whatever the server does (refuses, stays
+    // silent, trickles): start-up goes on within this, as when the server cannot be reached.
+    static constexpr DWORD kLoadUrlTimeoutMs = 8000;
 
     CKuku();
     ~CKuku();
@@ -29,8 +32,12 @@ public:
     // Adds the entries of a document of the registered skin. A missing or damaged document adds nothing.
     void LoadFile(const wchar_t* name);
     // Downloads the document at `url` synchronously and adds its entries. A failed download, a
-    // damaged document or one over kMaxDocumentBytes adds nothing.
+    // damaged document, one over kMaxDocumentBytes or one not complete within kLoadUrlTimeoutMs
+    // adds nothing.
     void LoadUrl(const wchar_t* url);
+    // The download itself, without a time limit of its own: LoadUrl runs it on a worker thread
+    // against a store of that thread's, so that a server that never ends cannot hold the caller.
+    void LoadUrlUnbounded(const wchar_t* url, ULONGLONG readDeadline);
 
     // Appends up to `size` bytes read from `medium`'s stream to the document being downloaded.
     // Takes bytes only while LoadUrl reads the downloaded stream.
@@ -45,6 +52,8 @@ public:
 private:
     // Adds every direct child of the root as (name, text). Returns false when the document is damaged.
     bool AddEntries(class CMarkup& markup);
+    // Adds every entry of `other` (first value wins, as with Add) and takes its document text.
+    void TakeFrom(const CKuku& other);
 
     CStdStringPtrMap m_mapValues;  // key -> CDuiString*, each value owned by this store
     CDuiString m_strText;          // decoded text of the document LoadUrl fetched
@@ -52,5 +61,7 @@ private:
     bool m_bCollecting = false;    // LoadUrl is reading the downloaded stream
     bool m_bTooLarge = false;      // the download in progress went over kMaxDocumentBytes
     bool m_bRefused = false;       // the server answered with an HTTP error, or the binding failed
+    bool m_bHaveLength = false;      // the server announced the document's length...
+    ULONGLONG m_ullLength = 0;       // ...which is this many bytes
     IBinding* m_pBinding = nullptr;  // counted reference while a download runs
 };

@@ -1,11 +1,11 @@
 #include "update/UpdateDownload.h"
 
 #include "update/InstallerStart.h"
+#include "update/InstallerTransfer.h"
 
 #include <shellapi.h>
-#include <wininet.h>
 
-#include <cstdlib>
+#include <memory>
 
 int UpdateProgressPercent(ULONG done, ULONG total) {
     if (total == 0) return 0;
@@ -49,53 +49,6 @@ void CUpdateDownload::OnDownloadProgress(ULONG progress, ULONG total) {
     if (!m_bCancelled && m_pProgress) m_pProgress->OnDownloadProgress(progress, total);
 }
 
-void CUpdateDownload::OnDownloadStart(DWORD, IBinding* binding) {
-    m_binding.Reset();
-    if (binding) {
-        binding->AddRef();
-        *m_binding.Put() = binding;
-    }
-}
-
-// The URL moniker can report success for an error page or for a connection that broke off
-// halfway; the HTTP status and the announced length tell those apart.
-void CUpdateDownload::OnDownloadStop(HRESULT, LPCWSTR) {
-    m_dwHttpStatus = 0;
-    m_bHaveLength = false;
-    ComPtr<IWinInetHttpInfo> info;
-    if (m_binding &&
-        SUCCEEDED(m_binding->QueryInterface(IID_IWinInetHttpInfo, reinterpret_cast<void**>(info.Put()))) &&
-        info) {
-        DWORD status = 0;
-        DWORD size = sizeof(status);
-        if (info->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr,
-                            nullptr) == S_OK) {
-            m_dwHttpStatus = status;
-        }
-        // This interface answers in 8-bit text.
-        char length[32] = {};
-        size = sizeof(length) - 1;
-        if (info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr, nullptr) == S_OK) {
-            char* end = nullptr;
-            const unsigned long long value = strtoull(length, &end, 10);
-            if (end != length && *end == '\0') {
-                m_bHaveLength = true;
-                m_ullLength = value;
-            }
-        }
-    }
-    m_binding.Reset();
-}
-
-bool CUpdateDownload::IsComplete(HRESULT result, const wchar_t* path) const {
-    if (result != S_OK || !*path) return false;
-    if (m_dwHttpStatus != 0 && (m_dwHttpStatus < 200 || m_dwHttpStatus > 299)) return false;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
-    const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return m_bHaveLength ? size == m_ullLength : size > 0;
-}
-
 DWORD WINAPI CUpdateDownload::DownloadThreadProc(LPVOID param) {
     // The URL moniker and the shell's handlers are COM objects; this thread gets its own apartment.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -105,17 +58,17 @@ DWORD WINAPI CUpdateDownload::DownloadThreadProc(LPVOID param) {
 }
 
 void CUpdateDownload::Run() {
-    COpenUrlListener listener(this);
-    wchar_t cachePath[MAX_PATH] = {};
-    const HRESULT result =
-        URLDownloadToCacheFileW(nullptr, m_strUrl.c_str(), cachePath, MAX_PATH, 0, &listener);
-    cachePath[MAX_PATH - 1] = L'\0';
-    const bool complete = IsComplete(result, cachePath);
+    // The transfer runs on a thread of its own so that a server that stops sending cannot hold
+    // this one: after the stall limit it is left behind and the failure path follows.
+    auto transfer = std::make_shared<CInstallerTransfer>(m_strUrl, this);
+    UniqueHandle worker;
+    const bool complete = CInstallerTransfer::Start(transfer, worker) &&
+                          transfer->WaitWhileProgressing(worker.Get(), m_dwStallLimitMs) && transfer->IsComplete();
 
     if (complete) {
         std::lock_guard<std::mutex> lock(m_gate);
         if (m_bCancelled) return;
-        StartInstaller(cachePath);
+        StartInstaller(transfer->Path());
         PostMessageW(m_hOwner, WM_CLOSE, 1, 0);
         return;
     }

@@ -22,6 +22,10 @@
 // more bytes than announced give 100, so the conversion to int is always defined.
 int UpdateProgressPercent(ULONG done, ULONG total);
 
+// The installer download gives up, and takes the failure path, once this long passes without a
+// byte arriving (a server that stays silent, or stalls halfway through a huge installer).
+constexpr DWORD kInstallerStallLimitMs = 30000;
+
 class CUpdateDownload : public IDownHandler {
 public:
     CUpdateDownload() = default;
@@ -44,16 +48,16 @@ public:
     // Waits up to `timeoutMs` for the thread to end; true when it has ended or never started.
     bool WaitForEnd(DWORD timeoutMs) const;
 
-    // Listener events, on the download thread.
+    // Replaces kInstallerStallLimitMs for this download; before Start. Lets tests watch a stall
+    // without waiting the product's limit.
+    void SetStallLimit(DWORD ms) { m_dwStallLimitMs = ms; }
+
+    // Progress of the transfer, forwarded to the bar while the gate is open.
     void OnDownloadProgress(ULONG progress, ULONG total) override;
-    void OnDownloadStart(DWORD reserved, IBinding* binding) override;
-    void OnDownloadStop(HRESULT result, LPCWSTR error) override;
 
 private:
     static DWORD WINAPI DownloadThreadProc(LPVOID param);
     void Run();
-    // True when the whole installer is in the cache at `path`.
-    bool IsComplete(HRESULT result, const wchar_t* path) const;
 
     mutable std::mutex m_gate;       // guards m_bCancelled and every step that needs it open
     bool m_bCancelled = false;
@@ -62,10 +66,5 @@ private:
     std::wstring m_strFailureText;
     IDownHandler* m_pProgress = nullptr;  // not owned
     UniqueHandle m_hThread;          // owned; closed by the destructor once the thread has ended
-
-    // Download thread only, between the start and the end of the binding.
-    ComPtr<IBinding> m_binding;
-    DWORD m_dwHttpStatus = 0;        // 0: the binding did not say
-    bool m_bHaveLength = false;      // the server announced Content-Length
-    ULONGLONG m_ullLength = 0;
+    DWORD m_dwStallLimitMs = kInstallerStallLimitMs;
 };

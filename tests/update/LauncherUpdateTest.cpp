@@ -1,5 +1,6 @@
 // The launcher as a process, against an update server on the publisher's port.
 #include "update/InstallerStart.h"
+#include "update/UpdateDownload.h"
 
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/WindowFinder.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 
@@ -187,6 +189,15 @@ TEST_F(LauncherUpdateTest, ConnectionDroppedHalfwayShowsTheBoxThenOpensTheAddres
     route.delivery = HttpRoute::Delivery::CloseMidBody;
     route.closeAfter = m_installer.size() / 2;
     ExpectFailurePath(std::move(route));
+}
+
+TEST_F(LauncherUpdateTest, HugeInstallerThatStallsEndsInTheFailurePathAfterTheStallLimit) {
+    // A 64 MiB installer of which one piece arrives, then nothing for longer than the limit.
+    const ULONGLONG started = GetTickCount64();
+    ExpectFailurePath(SlowInstallerRoute(std::string(64 * 1024 * 1024, 'x'), 64 * 1024, 600000));
+    std::printf("[ fault    ] stalled installer: failure path done %llu ms after launch (limit %lu ms)\n",
+                static_cast<unsigned long long>(GetTickCount64() - started),
+                static_cast<unsigned long>(kInstallerStallLimitMs));
 }
 
 TEST_F(LauncherUpdateTest, ClosingDuringASlowDownloadEndsTheLauncherAndStartsNothing) {

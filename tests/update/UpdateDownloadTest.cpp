@@ -82,7 +82,7 @@ protected:
 
     // A failed download: the box comes first, owned by the window, with nothing opened or closed
     // yet; the address is opened once it is answered; then the window is asked to close.
-    void ExpectFailurePath(HttpRoute route) {
+    void ExpectFailurePath(HttpRoute route, DWORD stallLimitMs = kInstallerStallLimitMs) {
         HttpHandlerOverride handler;
         ASSERT_TRUE(handler.Installed());
         m_server.SetRoute(m_target, std::move(route));
@@ -90,6 +90,7 @@ protected:
         ProcessCounter started;
         ASSERT_TRUE(started.Active());
         CUpdateDownload download;
+        download.SetStallLimit(stallLimitMs);
         ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), kFailureText, &m_progress));
 
         HWND box = nullptr;
@@ -180,6 +181,19 @@ TEST_F(UpdateDownloadTest, ConnectionDroppedHalfwayShowsTheBoxThenOpensTheAddres
 
 // The user closes the window while the download runs; the download then still completes. Nothing
 // may follow the close: no installer, no box, no shell call, no close request, no progress.
+TEST_F(UpdateDownloadTest, SilentServerEndsInTheFailurePathAfterTheStallLimit) {
+    HttpRoute route;
+    route.delivery = HttpRoute::Delivery::NeverAnswer;
+    ExpectFailurePath(std::move(route), 1500);
+}
+
+TEST_F(UpdateDownloadTest, InstallerThatStallsHalfwayEndsInTheFailurePath) {
+    // Bytes come at first, then none: the limit counts from the last byte, not from the start.
+    HttpRoute route = SlowInstallerRoute(std::string(4 * 1024 * 1024, 'x'), 16 * 1024, 600000);
+    ExpectFailurePath(std::move(route), 1500);
+    EXPECT_FALSE(m_progress.Reports().empty()) << "no byte arrived before the stall";
+}
+
 TEST_F(UpdateDownloadTest, CancelDuringTheDownloadStartsNothingEvenWhenTheDownloadCompletesLater) {
     HttpHandlerOverride handler;
     ASSERT_TRUE(handler.Installed());
