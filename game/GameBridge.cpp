@@ -1,0 +1,133 @@
+#include "game/GameBridge.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "common/ModulePath.h"
+#include "common/TextConv.h"
+#include "game/GameWnd.h"
+
+namespace {
+
+// The bridge names and the argument counts the page sees.
+const struct {
+    const char* name;
+    unsigned argCount;
+} kBridgeNames[] = {
+    {"ExitGameToLogin", 2},
+    {"closeWindow", 2},
+    {"SetTitleText", 1},
+    {"AppFlashCall", 2},
+};
+
+}  // namespace
+
+std::wstring ClientScriptInjection() {
+    std::wstring script;
+    script += L"var head = document.getElementsByTagName('head').item(0);";
+    script += L"var script = document.createElement('script');";
+    script += L"script.setAttribute('type', 'text/javascript');";
+    script += L"script.setAttribute('src', '" L"" ORVEL_CLIENT_SCRIPT_URL L"');";
+    script += L"head.appendChild(script);";
+    return script;
+}
+
+bool RestartLauncher() {
+    const std::wstring path = ModuleFilePath(nullptr);
+    if (path.empty()) return false;
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"OPEN", path.c_str(), nullptr, nullptr, SW_SHOW));
+    return result > 32;
+}
+
+void BindBridgeFunctions() {
+    for (const auto& entry : kBridgeNames)
+        jsBindFunction(entry.name, &CGameWnd::OnBridgeCall, entry.argCount);
+}
+
+std::wstring CallPageFunction(CGameWnd* game, const wchar_t* name,
+                              const std::vector<std::wstring>& arguments) {
+    if (!game || !game->m_webView || !name) return std::wstring();
+    const std::string ansiName = WideToMultiByte(name, CP_ACP);
+    jsExecState es = wkeGlobalExec(game->m_webView);
+    if (!es) return std::wstring();
+    const jsValue function = jsGetGlobal(es, ansiName.c_str());
+    std::vector<jsValue> values;
+    values.reserve(arguments.size());
+    for (const std::wstring& argument : arguments) values.push_back(jsStringW(es, argument.c_str()));
+    const jsValue result = jsCallGlobal(es, function, values.empty() ? nullptr : values.data(),
+                                        static_cast<int>(values.size()));
+    const wchar_t* text = jsToStringW(es, result);
+    return text ? std::wstring(text) : std::wstring();
+}
+
+CDuiString CGameWnd::CallFlash(const wchar_t* name) {
+    CDuiString text(CallPageFunction(this, L"callFlash", {name ? name : L""}).c_str());
+    text.Replace(L"\\n", L"\n");
+    if (text.CompareNoCase(L"undefined") == 0) text.Empty();
+    return text;
+}
+
+bool CGameWnd::ConfirmExit() {
+    CDuiString text = CallFlash(L"getUnfinishedInfo");
+    text += L"\n";
+    text += GameSetting(L"ExitSTR");
+    text += L"\n";
+    return MessageBoxW(m_hHostWnd, text.GetData(), L"", MB_YESNO) == IDYES;
+}
+
+void CGameWnd::RunScript(const wchar_t* script) {
+    if (!m_webView) return;
+    wkeRunJS(m_webView, ToUtf8(script).c_str());
+}
+
+void WKE_CALL CGameWnd::OnGameDocumentReady(wkeWebView, void* param) {
+    CGameWnd* game = FromParam(param);
+    if (!game) return;
+    const std::wstring script = ClientScriptInjection();
+    game->RunScript(script.c_str());
+    OutputDebugStringW(script.c_str());
+}
+
+jsValue WKE_CALL CGameWnd::OnBridgeCall(jsExecState es) {
+    if (jsArgCount(es) == 0) return jsUndefined();
+    const jsValue first = jsArg(es, 0);
+    if (!jsIsString(first)) return jsUndefined();
+    const wchar_t* text = jsToTempStringW(es, first);
+    const CDuiString command(text ? text : L"");
+    if (command.CompareNoCase(L"ExitGameToLogin") == 0 ||
+        command.CompareNoCase(L"WindowReturn") == 0) {
+        // The quit follows whether or not the new instance could be started.
+        RestartLauncher();
+        PostQuitMessage(0);
+    } else if (command.CompareNoCase(L"closeWindow") == 0) {
+        PostQuitMessage(0);
+    }
+    return jsUndefined();
+}
+
+void WKE_CALL CGameWnd::OnGameAlertBox(wkeWebView, void* param, wkeString msg) {
+    if (!FromParam(param)) return;
+    // Owned by the game's host window also when a popup raised it.
+    HWND owner = g_pGameWnd ? g_pGameWnd->m_hHostWnd : nullptr;
+    MessageBoxW(owner, EngineText(msg), L"", MB_OK);
+}
+
+void WKE_CALL CGameWnd::OnGameConsole(wkeWebView, void*, wkeConsoleLevel, wkeString message,
+                                      wkeString, unsigned, wkeString) {
+    OutputDebugStringW(EngineText(message));
+}
+
+bool WKE_CALL CGameWnd::OnGameNavigation(wkeWebView webView, void* param, wkeNavigationType,
+                                         wkeString url) {
+    if (!FromParam(param)) return false;
+    wkeWindowFeatures features{};
+    features.width = 1080;
+    features.height = 640;
+    // The copy: the engine string may not outlive the popup's creation.
+    const std::wstring address = EngineText(url);
+    wkeWebView popup = CreatePopupView(webView, param, WKE_NAVIGATION_TYPE_LINKCLICK, url, &features);
+    if (popup) wkeLoadURLW(popup, address.c_str());
+    // The game page stays where it is.
+    return false;
+}

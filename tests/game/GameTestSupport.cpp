@@ -1,0 +1,114 @@
+#include "tests/game/GameTestSupport.h"
+
+#include "app/GameAddress.h"
+
+bool PumpPending() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) return false;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
+    const ULONGLONG deadline = GetTickCount64() + ms;
+    while (!done()) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return done();
+        // Wakes for any input or message, or after a short interval to look at `done` again.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpPending();
+    }
+    return true;
+}
+
+bool TakeQuit() {
+    MSG msg;
+    return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+void GameTest::Build(const wchar_t* address) {
+    g_gameAddress = address;
+    m_game = std::make_unique<CGameWnd>(GetModuleHandleW(nullptr));
+    m_game->Create();
+    ASSERT_NE(m_game->m_hHostWnd, nullptr);
+    ASSERT_NE(View(), nullptr);
+}
+
+void GameTest::Show() {
+    ShowWindow(m_game->m_hHostWnd, SW_SHOW);
+    UpdateWindow(m_game->m_hHostWnd);
+    SetForegroundWindow(m_game->m_hHostWnd);
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(m_game->m_hGameWnd) != FALSE; }));
+    PumpPending();
+}
+
+namespace {
+
+struct DialogSearch {
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lParam) {
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
+        reinterpret_cast<DialogSearch*>(lParam)->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectText(HWND hwnd, LPARAM lParam) {
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (_wcsicmp(cls, L"Static") == 0) {
+        wchar_t text[1024] = {};
+        GetWindowTextW(hwnd, text, 1024);
+        auto* out = reinterpret_cast<std::wstring*>(lParam);
+        if (wcslen(text) > out->size()) *out = text;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+MessageBoxUser::MessageBoxUser(DWORD uiThread, int buttonId)
+    : m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    m_thread = std::thread([this, uiThread, buttonId] { Run(uiThread, buttonId); });
+}
+
+MessageBoxUser::~MessageBoxUser() {
+    SetEvent(m_stop);
+    if (m_thread.joinable()) m_thread.join();
+    CloseHandle(m_stop);
+}
+
+bool MessageBoxUser::Finish() {
+    if (m_thread.joinable()) m_thread.join();
+    return m_clicked;
+}
+
+void MessageBoxUser::Run(DWORD uiThread, int buttonId) {
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (GetTickCount64() < deadline) {
+        DialogSearch search;
+        EnumThreadWindows(uiThread, FindDialog, reinterpret_cast<LPARAM>(&search));
+        HWND button = search.found ? GetDlgItem(search.found, buttonId) : nullptr;
+        if (button) {
+            wchar_t caption[256] = {};
+            GetWindowTextW(search.found, caption, 256);
+            m_caption = caption;
+            m_owner = GetWindow(search.found, GW_OWNER);
+            EnumChildWindows(search.found, CollectText, reinterpret_cast<LPARAM>(&m_text));
+            // The button's own click, as a user's press produces it.
+            SendMessageW(button, BM_CLICK, 0, 0);
+            m_clicked = true;
+            return;
+        }
+        // The box is not up yet: look again shortly, unless the test gave up.
+        if (WaitForSingleObject(m_stop, 10) == WAIT_OBJECT_0) return;
+    }
+}

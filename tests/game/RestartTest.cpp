@@ -1,0 +1,114 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/Handles.h"
+#include "common/ModulePath.h"
+#include "common/TextConv.h"
+
+namespace {
+
+std::wstring Folder(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
+
+std::wstring TempFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring folder = std::wstring(temp) + L"orvel_restart_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::string ReadFileText(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!file) return std::string();
+    char buffer[70000];
+    DWORD read = 0;
+    ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr);
+    return std::string(buffer, read);
+}
+
+struct RestartResult {
+    DWORD probeExit = 99;
+    std::string marker;  // "<path of the new process>\n<its command line>"
+};
+
+// Runs the probe at `probe` with the bridge command and waits (with a deadline, on a change
+// notification of the marker's folder) for the process the restart starts to report itself.
+RestartResult RunProbe(const std::wstring& probe, const std::wstring& command) {
+    RestartResult result;
+    const std::wstring folder = TempFolder();
+    const std::wstring marker = folder + L"\\marker.txt";
+    DeleteFileW(marker.c_str());
+    SetEnvironmentVariableW(L"ORVEL_RESTART_MARKER", marker.c_str());
+    UniqueHandle watch(FindFirstChangeNotificationW(folder.c_str(), FALSE,
+                                                    FILE_NOTIFY_CHANGE_FILE_NAME));
+
+    std::wstring line = L"\"" + probe + L"\" bridge " + command;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(probe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        ADD_FAILURE() << "probe did not start: " << GetLastError();
+        return result;
+    }
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 20000), WAIT_OBJECT_0);
+    GetExitCodeProcess(process.Get(), &result.probeExit);
+
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    while (GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || !watch) break;
+        if (WaitForSingleObject(watch.Get(), static_cast<DWORD>(deadline - now)) != WAIT_OBJECT_0)
+            break;
+        FindNextChangeNotification(watch.Get());
+    }
+    result.marker = ReadFileText(marker);
+    FindCloseChangeNotification(watch.Release());
+    return result;
+}
+
+std::wstring ProbeBesideUs() { return Folder(ModuleFilePath(nullptr)) + L"\\restart_probe.exe"; }
+
+void ExpectStartedWithoutArguments(const RestartResult& result, const std::wstring& probe) {
+    const size_t split = result.marker.find('\n');
+    ASSERT_NE(split, std::string::npos) << "no new process reported";
+    EXPECT_EQ(result.marker.substr(0, split), ToUtf8(probe.c_str()));
+    const std::wstring commandLine = Utf8ToWide(result.marker.data() + split + 1,
+                                                result.marker.size() - split - 1);
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(commandLine.c_str(), &argc);
+    ASSERT_NE(argv, nullptr);
+    EXPECT_EQ(argc, 1) << ToUtf8(commandLine.c_str());
+    LocalFree(argv);
+}
+
+}  // namespace
+
+TEST(BridgeRestart, WindowReturnInSmallLettersStartsOwnExecutableWithoutArgumentsAndQuits) {
+    const std::wstring probe = ProbeBesideUs();
+    const RestartResult result = RunProbe(probe, L"windowreturn");
+    EXPECT_EQ(result.probeExit, 0u);  // the quit was posted
+    ExpectStartedWithoutArguments(result, probe);
+}
+
+TEST(BridgeRestart, ExitGameToLoginRestartsToo) {
+    const std::wstring probe = ProbeBesideUs();
+    const RestartResult result = RunProbe(probe, L"ExitGameToLogin");
+    EXPECT_EQ(result.probeExit, 0u);
+    ExpectStartedWithoutArguments(result, probe);
+}
+
+TEST(ModuleFilePath, ReadsThePathWhole) {
+    const std::wstring path = ModuleFilePath(nullptr);
+    ASSERT_FALSE(path.empty());
+    wchar_t small[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, small, MAX_PATH), 0u);
+    EXPECT_EQ(path, small);
+    EXPECT_EQ(path.substr(path.size() - 4), L".exe");
+}

@@ -1,0 +1,275 @@
+#include "webview/WkeWebkitUI.h"
+
+#include "common/TextConv.h"
+
+#include <imm.h>
+#include <string.h>
+
+CWkeWebkitUI::CWkeWebkitUI() : m_hMemDC(CreateCompatibleDC(nullptr)), m_webView(wkeCreateWebView()) {}
+
+CWkeWebkitUI::~CWkeWebkitUI() {
+    m_bDestroyed = true;
+    // The engine would otherwise go on raising events with this object as their context.
+    if (m_webView) wkeDestroyWebView(m_webView);
+    m_webView = nullptr;
+    if (GetManager()) GetManager()->RemoveMessageFilter(this);
+    // The DC goes first: the bitmap cannot be deleted while it is selected.
+    m_hMemDC.Reset();
+    m_hBitmap.Reset();
+}
+
+const wchar_t* CWkeWebkitUI::GetClass() const { return L"CWkeWebkitUI"; }
+
+void* CWkeWebkitUI::GetInterface(const wchar_t* pstrName) {
+    if (pstrName && wcscmp(pstrName, L"WkeBrowser") == 0) return this;
+    return CControlUI::GetInterface(pstrName);
+}
+
+void CWkeWebkitUI::SetAttribute(const wchar_t* pstrName, const wchar_t* pstrValue) {
+    if (pstrName && wcscmp(pstrName, L"homepage") == 0) {
+        // An address too long to keep is not kept, but still loaded in full.
+        Navigate(StoreBoundedUrl(m_szHomeUrl, pstrValue) ? m_szHomeUrl : pstrValue);
+    } else if (pstrName && wcscmp(pstrName, L"url") == 0) {
+        Navigate(pstrValue);
+        return;
+    }
+    CControlUI::SetAttribute(pstrName, pstrValue);
+}
+
+void CWkeWebkitUI::SetPos(RECT rc, bool bNeedInvalidate) {
+    m_rcWeb = rc;
+    m_pPixels = nullptr;
+    CControlUI::SetPos(rc, bNeedInvalidate);
+    wkeResize(m_webView, rc.right - rc.left, rc.bottom - rc.top);
+}
+
+void CWkeWebkitUI::DoInit() {
+    CControlUI::DoInit();
+    wkeSetHandle(m_webView, GetManager() ? GetManager()->GetPaintWindow() : nullptr);
+    wkeSetName(m_webView, ToAnsi(GetName().GetData()).c_str());
+    wkeSetTransparent(m_webView, false);
+
+    wkeOnTitleChanged(m_webView, &CWkeWebkitUI::OnTitleChanged, this);
+    wkeOnURLChanged(m_webView, &CWkeWebkitUI::OnURLChanged, this);
+    wkeOnNavigation(m_webView, &CWkeWebkitUI::OnNavigation, this);
+    wkeOnCreateView(m_webView, &CWkeWebkitUI::OnCreateView, this);
+    wkeOnDocumentReady(m_webView, &CWkeWebkitUI::OnDocumentReady, this);
+    wkeOnLoadUrlBegin(m_webView, &CWkeWebkitUI::OnLoadUrlBegin, this);
+    wkeOnLoadingFinish(m_webView, &CWkeWebkitUI::OnLoadingFinish, this);
+    wkeOnDownload(m_webView, &CWkeWebkitUI::OnDownload, this);
+    wkeOnPaintUpdated(m_webView, &CWkeWebkitUI::OnPaintUpdated, this);
+    wkeOnAlertBox(m_webView, &CWkeWebkitUI::OnAlertBox, this);
+    wkeOnWindowClosing(m_webView, &CWkeWebkitUI::OnWindowClosing, this);
+    wkeOnConsole(m_webView, &CWkeWebkitUI::OnConsole, this);
+
+    if (GetManager()) GetManager()->AddMessageFilter(this);
+}
+
+bool CWkeWebkitUI::DoPaint(HDC hDC, const RECT& rcPaint, CControlUI* pStopControl) {
+    CControlUI::DoPaint(hDC, rcPaint, pStopControl);
+    const int width = m_rcWeb.right - m_rcWeb.left;
+    const int height = m_rcWeb.bottom - m_rcWeb.top;
+    if (!m_pPixels && width > 0 && height > 0) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // rows run top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (bitmap && bits) {
+            SelectObject(m_hMemDC.Get(), bitmap);
+            m_hBitmap.Reset(bitmap);
+            m_pPixels = static_cast<uint32_t*>(bits);
+        } else if (bitmap) {
+            DeleteObject(bitmap);
+        }
+    }
+    // Without a bitmap there is nothing to paint into; the next paint tries again.
+    if (m_pPixels) {
+        wkePaint(m_webView, m_pPixels, 0);
+        BitBlt(hDC, m_rcWeb.left, m_rcWeb.top, width, height, m_hMemDC.Get(), 0, 0, SRCCOPY);
+    }
+    UpdateCursor();
+    return true;
+}
+
+void CWkeWebkitUI::Navigate(const wchar_t* pstrUrl) {
+    m_bErrorPageShown = false;
+    LoadInView(pstrUrl);
+}
+
+void CWkeWebkitUI::LoadInView(const wchar_t* pstrUrl) {
+    if (!pstrUrl) pstrUrl = L"";
+    if (IsFileUrl(pstrUrl)) {
+        wkeLoadFileW(m_webView, pstrUrl);
+    } else {
+        wkeLoadURLW(m_webView, pstrUrl);
+    }
+}
+
+void CWkeWebkitUI::SetErrorPage(const wchar_t* pstrUrl) { StoreBoundedUrl(m_szErrorUrl, pstrUrl); }
+
+void CWkeWebkitUI::SetWkeCallback(IWkeCallback* pCallback) { m_pCallback = pCallback; }
+
+void CWkeWebkitUI::RunJS(const wchar_t* pstrScript) { wkeRunJS(m_webView, ToUtf8(pstrScript).c_str()); }
+
+void CWkeWebkitUI::DoEvent(TEventUI& event) {
+    if (!IsEnabled() || !IsVisible()) return;
+    const RECT rc = GetPos();
+    const int x = event.ptMouse.x - rc.left;
+    const int y = event.ptMouse.y - rc.top;
+    const unsigned key = static_cast<unsigned>(static_cast<WORD>(event.chKey));
+    const unsigned keyFlags = static_cast<unsigned>(event.lParam);
+    switch (event.Type) {
+        case UIEVENT_KEYDOWN: wkeFireKeyDownEvent(m_webView, key, keyFlags, false); break;
+        case UIEVENT_KEYUP: wkeFireKeyUpEvent(m_webView, key, keyFlags, false); break;
+        case UIEVENT_CHAR: wkeFireKeyPressEvent(m_webView, key, keyFlags, false); break;
+        case UIEVENT_MOUSEMOVE:
+        case UIEVENT_MOUSELEAVE:
+        case UIEVENT_MOUSEENTER:
+            wkeFireMouseEvent(m_webView, WM_MOUSEMOVE, x, y, MouseMoveFlags(event.wParam));
+            UpdateCursor();
+            break;
+        case UIEVENT_BUTTONDOWN: wkeFireMouseEvent(m_webView, WM_LBUTTONDOWN, x, y, event.wKeyState); break;
+        case UIEVENT_BUTTONUP: wkeFireMouseEvent(m_webView, WM_LBUTTONUP, x, y, event.wKeyState); break;
+        case UIEVENT_RBUTTONDOWN: wkeFireMouseEvent(m_webView, WM_RBUTTONDOWN, x, y, event.wKeyState); break;
+        case UIEVENT_DBLCLICK: wkeFireMouseEvent(m_webView, WM_LBUTTONDBLCLK, x, y, event.wKeyState); break;
+        case UIEVENT_CONTEXTMENU: wkeFireContextMenuEvent(m_webView, x, y, ContextMenuFlags(event.wParam)); break;
+        case UIEVENT_SCROLLWHEEL:
+            wkeFireMouseWheelEvent(m_webView, x, y, WheelDelta(event.wParam), event.wKeyState);
+            break;
+        case UIEVENT_KILLFOCUS: wkeKillFocus(m_webView); break;
+        case UIEVENT_SETFOCUS: wkeSetFocus(m_webView); break;
+        case UIEVENT_SETCURSOR: return;  // the page's cursor stays
+        default: break;
+    }
+    CControlUI::DoEvent(event);
+}
+
+LRESULT CWkeWebkitUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
+    (void)wParam, (void)lParam;
+    if (m_bDestroyed || !GetManager()) return 0;
+    if (uMsg != WM_SETCURSOR && uMsg != WM_IME_STARTCOMPOSITION) return 0;
+    if (GetManager()->FindControl(GetManager()->GetMousePos()) != this) return 0;
+    if (uMsg == WM_SETCURSOR) {
+        bHandled = true;
+        return 0;
+    }
+    const wkeRect caret = wkeGetCaretRect(m_webView);
+    const RECT rc = GetPos();
+    HWND hwnd = GetManager()->GetPaintWindow();
+    HIMC context = ImmGetContext(hwnd);
+    COMPOSITIONFORM form{};
+    form.dwStyle = CFS_POINT | CFS_FORCE_POSITION;
+    form.ptCurrentPos.x = rc.left + caret.x;
+    form.ptCurrentPos.y = rc.top + caret.y;
+    if (context) {
+        ImmSetCompositionWindow(context, &form);
+        ImmReleaseContext(hwnd, context);
+    }
+    bHandled = true;
+    return 0;
+}
+
+void CWkeWebkitUI::UpdateCursor() {
+    const int type = wkeGetCursorInfoType(m_webView);
+    if (type == m_nLastCursor) return;
+    m_nLastCursor = type;
+    SetCursor(LoadCursorW(nullptr, CursorIdForType(type)));
+}
+
+CWkeWebkitUI* CWkeWebkitUI::Live(void* param) {
+    CWkeWebkitUI* control = static_cast<CWkeWebkitUI*>(param);
+    return control && !control->m_bDestroyed ? control : nullptr;
+}
+
+bool CWkeWebkitUI::IsEventFromMainFrame(wkeWebView webView) {
+    const wkeTempCallbackInfo* info = wkeGetTempCallbackInfo(webView);
+    return info && wkeIsMainFrame(webView, info->frame);
+}
+
+void WKE_CALL CWkeWebkitUI::OnTitleChanged(wkeWebView, void* param, wkeString title) {
+    CWkeWebkitUI* self = Live(param);
+    if (self && self->m_pCallback) self->m_pCallback->OnWkeTitleChanged(self, wkeGetStringW(title));
+}
+
+void WKE_CALL CWkeWebkitUI::OnURLChanged(wkeWebView webView, void* param, wkeString url) {
+    if (!IsEventFromMainFrame(webView)) return;
+    CWkeWebkitUI* self = Live(param);
+    if (self && self->m_pCallback) self->m_pCallback->OnWkeURLChanged(self, wkeGetStringW(url));
+}
+
+bool WKE_CALL CWkeWebkitUI::OnNavigation(wkeWebView, void* param, wkeNavigationType navigationType, wkeString url) {
+    CWkeWebkitUI* self = Live(param);
+    if (!self) return false;
+    if (!self->m_pCallback) return true;
+    return self->m_pCallback->OnWkeNavigation(self, navigationType, wkeGetStringW(url));
+}
+
+wkeWebView WKE_CALL CWkeWebkitUI::OnCreateView(wkeWebView, void* param, wkeNavigationType navigationType,
+                                               wkeString url, const wkeWindowFeatures* windowFeatures) {
+    CWkeWebkitUI* self = Live(param);
+    if (!self || !self->m_pCallback) return nullptr;
+    return self->m_pCallback->OnWkeCreateView(self, navigationType, url, windowFeatures);
+}
+
+void WKE_CALL CWkeWebkitUI::OnDocumentReady(wkeWebView, void* param) {
+    CWkeWebkitUI* self = Live(param);
+    if (self && self->m_pCallback) self->m_pCallback->OnWkeDocumentReady(self);
+}
+
+bool WKE_CALL CWkeWebkitUI::OnLoadUrlBegin(wkeWebView, void* param, const utf8* url, wkeNetJob job) {
+    CWkeWebkitUI* self = Live(param);
+    if (self && self->m_pCallback) self->m_pCallback->OnWkeLoadUrlBegin(self, self, url, job);
+    return false;
+}
+
+void WKE_CALL CWkeWebkitUI::OnLoadingFinish(wkeWebView webView, void* param, wkeString url, wkeLoadingResult result,
+                                            wkeString failedReason) {
+    CWkeWebkitUI* self = Live(param);
+    if (!self) return;
+    if (result == WKE_LOADING_FAILED && !self->m_bErrorPageShown) {
+        self->m_bErrorPageShown = true;
+        self->LoadInView(self->m_szErrorUrl);
+    }
+    if (IsEventFromMainFrame(webView)) wkeNetGetFavicon(self->m_webView, &CWkeWebkitUI::OnFavicon, self);
+    if (self->m_pCallback) {
+        self->m_pCallback->OnWkeLoadingFinish(self, wkeGetStringW(url), result, wkeGetStringW(failedReason));
+    }
+}
+
+bool WKE_CALL CWkeWebkitUI::OnDownload(wkeWebView, void* param, const utf8* url) {
+    CWkeWebkitUI* self = Live(param);
+    if (!self) return false;
+    if (!self->m_pCallback) return true;
+    return self->m_pCallback->OnWkeDownload(self, url);
+}
+
+void WKE_CALL CWkeWebkitUI::OnPaintUpdated(wkeWebView, void* param, HDC, int, int, int, int) {
+    CWkeWebkitUI* self = Live(param);
+    if (self) self->Invalidate();
+}
+
+void WKE_CALL CWkeWebkitUI::OnAlertBox(wkeWebView, void* param, wkeString msg) {
+    CWkeWebkitUI* self = Live(param);
+    if (self && self->m_pCallback) self->m_pCallback->OnWkeAlertBox(self, wkeGetStringW(msg));
+}
+
+bool WKE_CALL CWkeWebkitUI::OnWindowClosing(wkeWebView, void*) { return false; }
+
+void WKE_CALL CWkeWebkitUI::OnConsole(wkeWebView, void* param, wkeConsoleLevel, wkeString message,
+                                      wkeString sourceName, unsigned sourceLine, wkeString stackTrace) {
+    CWkeWebkitUI* self = Live(param);
+    if (self && self->m_pCallback) {
+        self->m_pCallback->OnWkeConsole(self, wkeGetStringW(message), wkeGetStringW(sourceName), sourceLine,
+                                        wkeGetStringW(stackTrace));
+    }
+}
+
+void WKE_CALL CWkeWebkitUI::OnFavicon(wkeWebView, void* param, const utf8* url, wkeMemBuf* buf) {
+    CWkeWebkitUI* self = Live(param);
+    if (self && self->m_pCallback && url && buf) self->m_pCallback->OnWkeFavicon(self, url, buf);
+}
