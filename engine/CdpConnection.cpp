@@ -83,13 +83,14 @@ int CdpConnection::Send(const std::string& method, Json params, const std::strin
     return m_socket.SendText(text) ? id : 0;
 }
 
-int CdpConnection::SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply) {
+int CdpConnection::SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply,
+                                 bool onReader) {
     int id;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (!m_open) return 0;
         id = m_nextId++;
-        m_replies[id] = std::move(reply);
+        m_replies[id] = {std::move(reply), onReader};
     }
     Json message = Json::Object();
     message.Set("id", id).Set("method", method);
@@ -165,6 +166,7 @@ void CdpConnection::ReaderLoop() {
             const int id = message["id"].AsInt(-1);
             const bool ok = !message.Has("error");
             Reply reply;
+            bool onReader = false;
             {
                 std::lock_guard<std::mutex> lock(m_lock);
                 auto waiter = m_waiters.find(id);
@@ -177,10 +179,15 @@ void CdpConnection::ReaderLoop() {
                 }
                 auto pending = m_replies.find(id);
                 if (pending == m_replies.end()) continue;
-                reply = std::move(pending->second);
+                reply = std::move(pending->second.first);
+                onReader = pending->second.second;
                 m_replies.erase(pending);
             }
             Json result = ok ? message["result"] : Json();
+            if (onReader) {
+                reply(result);
+                continue;
+            }
             PostToUi([reply = std::move(reply), result = std::move(result)] { reply(result); });
             continue;
         }

@@ -42,8 +42,11 @@ public:
 
     // Sends a command; `session` empty means the browser itself. Returns the command id (0 on failure).
     int Send(const std::string& method, Json params, const std::string& session = std::string());
-    // Sends a command whose answer is handed to `reply` on the UI thread.
-    int SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply);
+    // Sends a command whose answer is handed to `reply` on the UI thread, or, with `onReader`,
+    // on the reader thread itself (for steps that must not wait for a busy UI thread; such a
+    // reply may only send).
+    int SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply,
+                      bool onReader = false);
 
     // Sends a command and waits at most `timeoutMs` for its answer. Does not dispatch messages,
     // so no event handler runs meanwhile. Returns false on timeout, error, a closed connection, or
@@ -80,7 +83,7 @@ private:
     bool m_open = false;
     int m_nextId = 1;
     std::map<int, Waiter*> m_waiters;  // not owned: each lives on its caller's stack
-    std::map<int, Reply> m_replies;
+    std::map<int, std::pair<Reply, bool>> m_replies;  // reply, whether it runs on the reader
     // Diagnostics: when the environment names a file in WKE_DEVTOOLS_LOG, the traffic is appended
     // to it (each message cut to its first 400 bytes).
     FILE* m_trace = nullptr;  // owned

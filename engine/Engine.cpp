@@ -106,11 +106,16 @@ bool Engine::OnReaderMessage(const Json& message) {
             Json pattern = Json::Object();
             pattern.Set("urlPattern", "*");
             hold.Set("patterns", Json::Array().Push(pattern));
-            m_cdp.Send("Fetch.enable", hold, session);
-            m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
-            Json close = Json::Object();
-            close.Set("targetId", targetId);
-            m_cdp.Send("Target.closeTarget", close);
+            // Holding takes effect only once answered; the UI thread may be waiting on the opener.
+            m_cdp.SendWithReply(
+                "Fetch.enable", hold, session,
+                [this, session, targetId](const Json&) {
+                    m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
+                    Json close = Json::Object();
+                    close.Set("targetId", targetId);
+                    m_cdp.Send("Target.closeTarget", close);
+                },
+                true);
             return true;
         }
         std::lock_guard<std::mutex> lock(m_attachLock);

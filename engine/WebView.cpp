@@ -616,6 +616,10 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         OnBindingCalled(params);
     } else if (method == "Page.javascriptDialogClosed") {
         m_dialogOpen = false;
+    } else if (method == "Inspector.targetCrashed") {
+        // The page is gone; the next load brings a new renderer.
+        m_dialogOpen = false;
+        RaiseLoadingFinish(m_url, WKE_LOADING_FAILED, "the page's renderer ended", m_targetId);
     }
 }
 
