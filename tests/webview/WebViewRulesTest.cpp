@@ -4,16 +4,14 @@
 
 #include <string>
 
-TEST(UrlScheme, TakesLowerCasedTextBeforeFirstColon) {
+TEST(UrlScheme, IsTheLowerCasedTextBeforeTheFirstColon) {
     EXPECT_EQ(UrlScheme(L"file:///C:/page.html"), "file");
     EXPECT_EQ(UrlScheme(L"FILE:///C:/page.html"), "file");
     EXPECT_EQ(UrlScheme(L"HtTpS://example.com/a:b"), "https");
     EXPECT_EQ(UrlScheme(L"about:blank"), "about");
     EXPECT_EQ(UrlScheme(L"svn+ssh.x-y:z"), "svn+ssh.x-y");
     EXPECT_EQ(UrlScheme(L"c:\\page.html"), "c");
-}
-
-TEST(UrlScheme, IsEmptyWithoutColonOrWithForeignCharacters) {
+    // Empty without a colon, or with anything but ASCII letters, '+', '-', '.' before it.
     EXPECT_EQ(UrlScheme(L""), "");
     EXPECT_EQ(UrlScheme(nullptr), "");
     EXPECT_EQ(UrlScheme(L"example.com/page"), "");
@@ -48,17 +46,6 @@ TEST(CursorIdForType, FollowsTheCursorTable) {
         {20, IDC_ARROW},    {30, IDC_ARROW},    {-1, IDC_ARROW},
     };
     for (const auto& row : table) EXPECT_EQ(CursorIdForType(row.type), row.id) << "type " << row.type;
-}
-
-TEST(InputFlags, KeepOnlyTheBitsTheEngineTakes) {
-    EXPECT_EQ(MouseMoveFlags(0x3F), 0x1Fu);
-    EXPECT_EQ(MouseMoveFlags(MK_LBUTTON | MK_SHIFT), static_cast<unsigned>(MK_LBUTTON | MK_SHIFT));
-    EXPECT_EQ(MouseMoveFlags(0xFFE0), 0u);
-    EXPECT_EQ(ContextMenuFlags(0x0F), 0x0Cu);
-    EXPECT_EQ(ContextMenuFlags(MK_LBUTTON | MK_RBUTTON), 0u);
-    EXPECT_EQ(WheelDelta(0), 120);
-    EXPECT_EQ(WheelDelta(1), -120);
-    EXPECT_EQ(WheelDelta(0x780000), -120);
 }
 
 TEST(StoreBoundedUrl, StoresUpToCapacityAndRefusesLongerText) {

@@ -318,9 +318,3 @@ TEST_F(WebViewControl, AfterDestructionBeganNoEventReachesTheOwner) {
     EXPECT_TRUE(owner.events.empty());
     for (const wkefake::Call& call : wkefake::Calls()) EXPECT_FALSE(call.onDestroyedView) << call.name;
 }
-
-TEST_F(WebViewControl, PaintUpdatesOnlyInvalidate) {
-    Init();
-    EXPECT_TRUE(wkefake::RaisePaintUpdated(view(), 10, 10, [](int, int) { return 0xFF000000u; }, RECT{0, 0, 10, 10}));
-    EXPECT_EQ(wkefake::CallCount("wkePaint"), 0u);
-}
