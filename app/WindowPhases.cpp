@@ -9,8 +9,8 @@
 
 #include <new>
 
-void RunUpdatePhase(const CDuiString& installerUrl) {
-    CUpdateWnd* window = new (std::nothrow) CUpdateWnd(installerUrl);
+void RunUpdatePhase(const CDuiString& installerUrl, const InstallerCheck& check) {
+    CUpdateWnd* window = new (std::nothrow) CUpdateWnd(installerUrl, check);
     if (!window) return;
     // Without a native window OnFinalMessage never runs, so the object is ours to delete.
     if (!RunFrameworkWindow(window, L"Update", 400, 300)) delete window;

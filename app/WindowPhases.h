@@ -5,7 +5,8 @@
 #include <windows.h>
 
 #include "duilib/UIString.h"
+#include "update/InstallerVerify.h"
 
-void RunUpdatePhase(const CDuiString& installerUrl);
+void RunUpdatePhase(const CDuiString& installerUrl, const InstallerCheck& check);
 void RunLoginPhase();
 void RunGamePhase(HINSTANCE instance);

@@ -4,9 +4,11 @@
 
 #include <wchar.h>
 
-CDuiString CheckUpdate() { return CheckUpdateFrom(L"" ORVEL_UPDATE_BASE_URL, *CKuku::GetInstance()); }
+CDuiString CheckUpdate(InstallerCheck* check) {
+    return CheckUpdateFrom(L"" ORVEL_UPDATE_BASE_URL, *CKuku::GetInstance(), check);
+}
 
-CDuiString CheckUpdateFrom(const wchar_t* baseUrl, const CKuku& local) {
+CDuiString CheckUpdateFrom(const wchar_t* baseUrl, const CKuku& local, InstallerCheck* check) {
     const CDuiString base(baseUrl);
     const CDuiString localVersion(local.Get(L"Version"));
 
@@ -17,5 +19,9 @@ CDuiString CheckUpdateFrom(const wchar_t* baseUrl, const CKuku& local) {
 
     // A text comparison on purpose: versions of unequal length order by their characters.
     if (_wcsicmp(localVersion.GetData(), serverVersion.GetData()) >= 0) return CDuiString();
+    if (check) {
+        check->signature = server.Get(L"Signature");
+        check->sha256 = server.Get(L"Sha256");
+    }
     return base + server.Get(L"Game") + L"/" + server.Get(L"Agent") + L"/update_" + serverVersion + L".exe";
 }

@@ -2,13 +2,15 @@
 #pragma once
 
 #include "duilib/UIString.h"
+#include "update/InstallerVerify.h"
 
 class CKuku;
 
 // Fetches the server's config.xml for the configured game and publisher from the build's update
 // server and returns the new installer's address when the server's "Version" orders after the
 // local one, otherwise "". Blocks the calling thread for the fetch.
-CDuiString CheckUpdate();
+CDuiString CheckUpdate(InstallerCheck* check = nullptr);
 
 // The same check against the server at `baseUrl` (ending in "/"), comparing with `local`.
-CDuiString CheckUpdateFrom(const wchar_t* baseUrl, const CKuku& local);
+// When an update is due, `check` (may be null) receives what the document says of the installer.
+CDuiString CheckUpdateFrom(const wchar_t* baseUrl, const CKuku& local, InstallerCheck* check = nullptr);

@@ -19,12 +19,13 @@ CUpdateDownload::~CUpdateDownload() {
 }
 
 bool CUpdateDownload::Start(HWND owner, const wchar_t* url, const wchar_t* failureText,
-                            IDownHandler* progress) {
+                            IDownHandler* progress, const InstallerCheck& check) {
     if (m_hThread) return false;
     m_hOwner = owner;
     m_strUrl = url ? url : L"";
     m_strFailureText = failureText ? failureText : L"";
     m_pProgress = progress;
+    m_check = check;
     m_hThread.Reset(CreateThread(nullptr, 0, DownloadThreadProc, this, 0, nullptr));
     return static_cast<bool>(m_hThread);
 }
@@ -63,7 +64,8 @@ void CUpdateDownload::Run() {
     auto transfer = std::make_shared<CInstallerTransfer>(m_strUrl, this);
     UniqueHandle worker;
     const bool complete = CInstallerTransfer::Start(transfer, worker) &&
-                          transfer->WaitWhileProgressing(worker.Get(), m_dwStallLimitMs) && transfer->IsComplete();
+                          transfer->WaitWhileProgressing(worker.Get(), m_dwStallLimitMs) && transfer->IsComplete() &&
+                          IsInstallerTrusted(transfer->Path(), PublisherPublicKey(), m_check);
 
     if (complete) {
         std::lock_guard<std::mutex> lock(m_gate);

@@ -11,6 +11,7 @@
 
 #include "app/DownloadListener.h"
 #include "common/Handles.h"
+#include "update/InstallerVerify.h"
 
 #include <windows.h>
 
@@ -38,8 +39,11 @@ public:
     // Starts the download of `url` on a new thread. `owner` owns the failure box and the shell
     // call and gets the close request (WM_CLOSE with wParam 1); `failureText` is the box's text;
     // `progress` receives OnDownloadProgress while the gate is open (not owned, may be null).
-    // False when the thread cannot be created or a download was started before.
-    bool Start(HWND owner, const wchar_t* url, const wchar_t* failureText, IDownHandler* progress);
+    // The installer runs only when it passes IsInstallerTrusted with the build's key and `check`;
+    // otherwise the failure path follows. False when the thread cannot be created or a download
+    // was started before.
+    bool Start(HWND owner, const wchar_t* url, const wchar_t* failureText, IDownHandler* progress,
+               const InstallerCheck& check = InstallerCheck());
 
     // Closes the gate (see above). Any thread; returns at once unless an installer start is under way.
     void Cancel();
@@ -65,6 +69,7 @@ private:
     std::wstring m_strUrl;           // owned copies, read by the thread
     std::wstring m_strFailureText;
     IDownHandler* m_pProgress = nullptr;  // not owned
+    InstallerCheck m_check;          // owned copy, read by the thread
     UniqueHandle m_hThread;          // owned; closed by the destructor once the thread has ended
     DWORD m_dwStallLimitMs = kInstallerStallLimitMs;
 };

@@ -4,7 +4,8 @@
 
 #include <utility>
 
-CUpdateWnd::CUpdateWnd(CDuiString strUpdateUrl) : m_strUpdateUrl(std::move(strUpdateUrl)) {}
+CUpdateWnd::CUpdateWnd(CDuiString strUpdateUrl, InstallerCheck check)
+    : m_strUpdateUrl(std::move(strUpdateUrl)), m_check(std::move(check)) {}
 
 // The download's destructor waits for its thread; the launcher never destroys this window while
 // it downloads (the process ends when the message loop returns).
@@ -22,7 +23,8 @@ void CUpdateWnd::InitWindow() {
     m_pProgress = progress ? static_cast<CProgressUI*>(progress->GetInterface(L"Progress")) : nullptr;
     if (m_pProgress) m_pProgress->SetShowText(true);
     // The text is read here, on the UI thread, which owns the configuration store.
-    m_download.Start(GetHWND(), m_strUpdateUrl, CKuku::GetInstance()->Get(L"UpdateFailed"), this);
+    m_download.Start(GetHWND(), m_strUpdateUrl, CKuku::GetInstance()->Get(L"UpdateFailed"), this,
+                     m_check);
 }
 
 LRESULT CUpdateWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {

@@ -10,7 +10,8 @@
 
 class CUpdateWnd : public WindowImplBase, public IDownHandler {
 public:
-    explicit CUpdateWnd(CDuiString strUpdateUrl);
+    // `check`: what the server's document says of the installer; it runs only when that holds.
+    explicit CUpdateWnd(CDuiString strUpdateUrl, InstallerCheck check = InstallerCheck());
 
     CDuiString GetUpdateUrl() const { return m_strUpdateUrl; }
 
@@ -32,5 +33,6 @@ public:
 private:
     CDuiString m_strUpdateUrl;           // owned: the installer's address
     CProgressUI* m_pProgress = nullptr;  // not owned: the control tree's "progress", null when the skin lacks it
+    InstallerCheck m_check;              // owned
     CUpdateDownload m_download;          // owned: the download thread and its gate
 };

@@ -32,39 +32,6 @@ private:
     std::vector<std::pair<ULONG, ULONG>> m_reports;
 };
 
-// A plain top-level window standing in for the update window: it owns the box and the shell call
-// and records the close requests it gets, without closing.
-class OwnerWindow {
-public:
-    OwnerWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"UpdateDownloadTestOwner";
-        RegisterClassW(&wc);
-        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
-                                 nullptr, nullptr, wc.hInstance, nullptr);
-        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~OwnerWindow() { DestroyWindow(m_hwnd); }
-    HWND Get() const { return m_hwnd; }
-    const std::vector<WPARAM>& CloseRequests() const { return m_closeRequests; }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<OwnerWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_CLOSE && self) {
-            self->m_closeRequests.push_back(wParam);
-            return 0;
-        }
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-
-    HWND m_hwnd = nullptr;
-    std::vector<WPARAM> m_closeRequests;
-};
-
-HWND FindErrorBox() { return WaitForWindow(L"ERROR", kDialogClass, GetCurrentProcessId(), 0); }
 
 class UpdateDownloadTest : public testing::Test {
 protected:
@@ -82,7 +49,8 @@ protected:
 
     // A failed download: the box comes first, owned by the window, with nothing opened or closed
     // yet; the address is opened once it is answered; then the window is asked to close.
-    void ExpectFailurePath(HttpRoute route, DWORD stallLimitMs = kInstallerStallLimitMs) {
+    void ExpectFailurePath(HttpRoute route, DWORD stallLimitMs = kInstallerStallLimitMs,
+                           const InstallerCheck& check = InstallerCheck()) {
         HttpHandlerOverride handler;
         ASSERT_TRUE(handler.Installed());
         m_server.SetRoute(m_target, std::move(route));
@@ -91,7 +59,7 @@ protected:
         ASSERT_TRUE(started.Active());
         CUpdateDownload download;
         download.SetStallLimit(stallLimitMs);
-        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), kFailureText, &m_progress));
+        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), kFailureText, &m_progress, check));
 
         HWND box = nullptr;
         ASSERT_TRUE(PumpUntil([&] { return (box = FindErrorBox()) != nullptr; }, 60000));
@@ -181,6 +149,13 @@ TEST_F(UpdateDownloadTest, ConnectionDroppedHalfwayShowsTheBoxThenOpensTheAddres
 
 // The user closes the window while the download runs; the download then still completes. Nothing
 // may follow the close: no installer, no box, no shell call, no close request, no progress.
+TEST_F(UpdateDownloadTest, UnsignedBuildRefusesAnInstallerWhoseDigestDiffers) {
+    ASSERT_STREQ(PublisherPublicKey(), L"") << "the product's default build carries no key";
+    InstallerCheck check;
+    check.sha256 = std::wstring(64, L'a');
+    ExpectFailurePath(HttpRoute::Ok(m_installer), kInstallerStallLimitMs, check);
+}
+
 TEST_F(UpdateDownloadTest, SilentServerEndsInTheFailurePathAfterTheStallLimit) {
     HttpRoute route;
     route.delivery = HttpRoute::Delivery::NeverAnswer;

@@ -1,5 +1,7 @@
 #include "tests/update/UpdateTestSupport.h"
 
+#include "tests/support/WindowFinder.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -130,3 +132,5 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
                                   QS_ALLINPUT);
     }
 }
+
+HWND FindErrorBox() { return WaitForWindow(L"ERROR", kDialogClass, GetCurrentProcessId(), 0); }

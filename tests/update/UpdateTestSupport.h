@@ -72,3 +72,38 @@ private:
 
 // Runs this thread's messages until `done` is true or `timeoutMs` passes; returns `done()`.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// A plain top-level window standing in for the update window: it owns the box and the shell call
+// and records the close requests it gets, without closing.
+class OwnerWindow {
+public:
+    OwnerWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"UpdateDownloadTestOwner";
+        RegisterClassW(&wc);
+        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                 nullptr, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~OwnerWindow() { DestroyWindow(m_hwnd); }
+    HWND Get() const { return m_hwnd; }
+    const std::vector<WPARAM>& CloseRequests() const { return m_closeRequests; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<OwnerWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg == WM_CLOSE && self) {
+            self->m_closeRequests.push_back(wParam);
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+
+    HWND m_hwnd = nullptr;
+    std::vector<WPARAM> m_closeRequests;
+};
+
+// The download's failure box in this process, if it is up.
+HWND FindErrorBox();
