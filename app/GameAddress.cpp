@@ -1,0 +1,3 @@
+#include "app/GameAddress.h"
+
+CDuiString g_gameAddress;
