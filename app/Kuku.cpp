@@ -4,6 +4,8 @@
 #include "common/TextConv.h"
 #include "duilib/UIMarkup.h"
 
+#include <wininet.h>
+
 #include <new>
 #include <vector>
 
@@ -50,11 +52,18 @@ void CKuku::LoadUrl(const wchar_t* url) {
     m_strText.Empty();
     m_downloaded.clear();
     m_bTooLarge = false;
+    m_bRefused = false;
     if (!url) return;
 
     COpenUrlListener listener(this);
     ComPtr<IStream> stream;
-    if (URLOpenBlockingStreamW(nullptr, url, stream.Put(), 0, &listener) != S_OK || !stream) return;
+    const HRESULT hr = URLOpenBlockingStreamW(nullptr, url, stream.Put(), 0, &listener);
+    if (m_pBinding) {
+        m_pBinding->Release();
+        m_pBinding = nullptr;
+    }
+    // The moniker hands over an error page's body as data: it must not be taken for a document.
+    if (hr != S_OK || !stream || m_bRefused) return;
 
     // Feed the stream through OnDownloadData until it is drained, fails or the document is too large.
     constexpr DWORD kReadSize = 64 * 1024;
@@ -96,4 +105,24 @@ void CKuku::OnDownloadData(STGMEDIUM* medium, DWORD size, DWORD) {
     if (FAILED(hr) || read == 0) return;
     m_downloaded.append(buffer.data(), read > wanted ? wanted : read);
     if (m_downloaded.size() > kMaxDocumentBytes) m_bTooLarge = true;
+}
+
+void CKuku::OnDownloadStart(DWORD, IBinding* binding) {
+    if (m_pBinding) m_pBinding->Release();
+    m_pBinding = binding;
+    if (m_pBinding) m_pBinding->AddRef();
+}
+
+void CKuku::OnDownloadStop(HRESULT result, LPCWSTR) {
+    if (FAILED(result)) m_bRefused = true;
+    if (!m_pBinding) return;
+    ComPtr<IWinInetHttpInfo> http;
+    if (FAILED(m_pBinding->QueryInterface(IID_IWinInetHttpInfo, reinterpret_cast<void**>(http.Put()))) || !http) return;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    DWORD flags = 0;
+    if (http->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &flags, nullptr) == S_OK &&
+        (status < 200 || status > 299)) {
+        m_bRefused = true;
+    }
 }

@@ -35,6 +35,9 @@ public:
     // Appends up to `size` bytes read from `medium`'s stream to the document being downloaded.
     // Takes bytes only while LoadUrl reads the downloaded stream.
     void OnDownloadData(STGMEDIUM* medium, DWORD size, DWORD flags) override;
+    // Keep the binding so that the HTTP status of the answer can be asked for at its end.
+    void OnDownloadStart(DWORD reserved, IBinding* binding) override;
+    void OnDownloadStop(HRESULT result, LPCWSTR error) override;
 
     // Text of the last downloaded document, decoded from UTF-8.
     const CDuiString& GetText() const { return m_strText; }
@@ -48,4 +51,6 @@ private:
     std::string m_downloaded;      // raw bytes of the download in progress
     bool m_bCollecting = false;    // LoadUrl is reading the downloaded stream
     bool m_bTooLarge = false;      // the download in progress went over kMaxDocumentBytes
+    bool m_bRefused = false;       // the server answered with an HTTP error, or the binding failed
+    IBinding* m_pBinding = nullptr;  // counted reference while a download runs
 };

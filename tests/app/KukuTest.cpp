@@ -1,5 +1,6 @@
 #include "app/Kuku.h"
 
+#include "common/Handles.h"
 #include "duilib/UIManager.h"
 #include "tests/support/LoopbackHttpServer.h"
 
@@ -7,7 +8,6 @@
 
 #include <objbase.h>
 
-#include <fstream>
 #include <string>
 
 namespace {
@@ -145,6 +145,9 @@ TEST_F(KukuTest, FailedDownloadsAddNothing) {
     m_server.SetRoute("/missing", HttpRoute::Status(404, "<Update><Version>8</Version></Update>"));
     m_store.LoadUrl((m_server.BaseUrl() + L"/missing").c_str());
     EXPECT_STREQ(L"", m_store.Get(L"Version"));
+    m_server.SetRoute("/error", HttpRoute::Status(500, "<Update><Version>8</Version></Update>"));
+    m_store.LoadUrl((m_server.BaseUrl() + L"/error").c_str());
+    EXPECT_STREQ(L"", m_store.Get(L"Version"));
 
     // A connection closed in the middle of the body.
     HttpRoute cut = HttpRoute::Ok("<Update><Version>8</Version><Game>qemox</Game></Update>");
@@ -167,10 +170,14 @@ TEST_F(KukuTest, LoadFileReadsTheSkinsDocumentOrNothing) {
     ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
     const std::wstring folder = std::wstring(temp) + L"kuku_skin_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::string document = std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?><Update><ExitSTR>") +
+                                 kVietnamese + "</ExitSTR><GameW>1080</GameW></Update>";
     {
-        std::ofstream file(folder + L"config.xml", std::ios::binary);
-        file << "<?xml version=\"1.0\" encoding=\"utf-8\"?><Update><ExitSTR>" << kVietnamese
-             << "</ExitSTR><GameW>1080</GameW></Update>";
+        UniqueHandle file(CreateFileW((folder + L"config.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.Get(), document.data(), static_cast<DWORD>(document.size()), &written, nullptr));
     }
     CPaintManagerUI::SetResourceType(UILIB_FILE);
     CPaintManagerUI::SetResourcePath(folder.c_str());
