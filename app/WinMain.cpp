@@ -1,4 +1,51 @@
+// Process entry: start-up, the window phases and shutdown. Every path returns 0.
 #include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
 
-// Process entry. The start-up and window sequence are built on top of this.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "app/GameAddress.h"
+#include "app/Kuku.h"
+#include "app/Startup.h"
+#include "app/WindowPhases.h"
+#include "common/Handles.h"
+#include "duilib/UIManager.h"
+#include "duilib/UIResourceManager.h"
+#include "platform/WebEngineLoader.h"
+#include "update/UpdateCheck.h"
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
+    if (FAILED(CoInitialize(nullptr))) return 0;
+    CPaintManagerUI::SetInstance(hInstance);
+    SetupSkin();
+    EnsureWebEngine();
+
+    // A second instance is not refused; the mutex only marks that one runs.
+    UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kMutexName));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) mutex.Reset(OpenMutexW(SYNCHRONIZE, FALSE, kMutexName));
+
+    CKuku::GetInstance()->LoadFile(L"config.xml");
+    const CDuiString url = CheckUpdate();
+
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    switch (ChooseFirstPhase(url, argc, argv, IsWebEngineLoaded(), g_gameAddress)) {
+        case FirstPhase::Update:
+            // The update window takes over here once it is part of the program.
+            break;
+        case FirstPhase::Login:
+            RunLoginPhase();
+            break;
+        case FirstPhase::Game:
+        case FirstPhase::None:
+            break;
+    }
+    if (argv) LocalFree(argv);
+
+    if (ShouldRunGameWindow(g_gameAddress, IsWebEngineLoaded())) RunGamePhase(hInstance);
+
+    CResourceManager::GetInstance()->Release();
+    if (mutex) ReleaseMutex(mutex.Get());
+    mutex.Reset();
+    CoUninitialize();
+    return 0;
+}

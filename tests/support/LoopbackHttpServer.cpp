@@ -100,10 +100,12 @@ bool LoopbackHttpServer::Start(uint16_t port) {
     if (!m_state->wsaStarted || m_state->listener != INVALID_SOCKET) return false;
     SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (listener == INVALID_SOCKET) return false;
-    // A port in TIME_WAIT from an earlier test process must not make this one fail; an active
-    // listener on the port still does.
-    BOOL exclusive = TRUE;
-    setsockopt(listener, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
+    // Connections of an earlier test process on a fixed port linger in TIME_WAIT; under Wine this
+    // lets the port be bound again all the same (tests sharing a fixed port hold a lock).
+    if (port != 0) {
+        BOOL reuse = TRUE;
+        setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -348,3 +348,17 @@ TEST_F(WebViewWindow, DestroyingTheWindowStopsThePagesEvents) {
     EXPECT_FALSE(wkefake::RaiseLoadingFinished(gone, L"http://a.example/", WKE_LOADING_FAILED, L"", true));
     for (const wkefake::Call& call : wkefake::Calls()) EXPECT_FALSE(call.onDestroyedView) << call.name;
 }
+
+TEST_F(WebViewWindow, EnginePaintUpdateOnlyMarksThePageForRepaint) {
+    HWND hwnd = window->GetHWND();
+    ValidateRect(hwnd, nullptr);
+    const size_t paints = CallCount("wkePaint");
+    EXPECT_TRUE(wkefake::RaisePaintUpdated(view, 4, 4, [](int, int) { return 0xFF00FF00u; }, RECT{0, 0, 4, 4}));
+    EXPECT_EQ(CallCount("wkePaint"), paints) << "rendering waits for the window's next paint";
+    RECT dirty{};
+    ASSERT_TRUE(GetUpdateRect(hwnd, &dirty, FALSE));
+    RECT pageRect{kLeft, kTop, kLeft + kWidth, kTop + kHeight}, common{};
+    EXPECT_TRUE(IntersectRect(&common, &dirty, &pageRect));
+    UpdateWindow(hwnd);
+    EXPECT_EQ(CallCount("wkePaint"), paints + 1);
+}

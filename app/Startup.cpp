@@ -1,0 +1,83 @@
+#include "app/Startup.h"
+
+#include "duilib/UIBase.h"
+#include "duilib/UIManager.h"
+#include "duilib/UIResourceManager.h"
+#include "platform/WebEngineLoader.h"
+
+#include <shlwapi.h>
+
+namespace {
+
+// WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU
+constexpr DWORD kFrameworkWindowStyle = 0x96C80000;
+
+// Skin folder of development builds that read loose files instead of the archive.
+constexpr wchar_t kDevelopmentSkinFolder[] = L"skin\\qemox\\";
+
+void RegisterArchive() {
+    HMODULE module = CPaintManagerUI::GetResourceDll();
+    HRSRC info = FindResourceW(module, L"SKIN", L"ZIPRES");
+    if (!info) return;
+    HGLOBAL loaded = LoadResource(module, info);
+    const DWORD size = SizeofResource(module, info);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes || size == 0) return;
+    // Resource bytes stay mapped for the life of the module, as the framework requires.
+    if (CPaintManagerUI::SetResourceZip(bytes, size)) CResourceManager::GetInstance()->LoadResource(L"res.xml");
+}
+
+}  // namespace
+
+void SetupSkin() {
+    CPaintManagerUI::SetResourceType(UILIB_ZIPRESOURCE);
+    const CDuiString base = CPaintManagerUI::GetInstancePath();
+    switch (CPaintManagerUI::GetResourceType()) {
+        case UILIB_ZIPRESOURCE:
+            CPaintManagerUI::SetResourcePath((base + L"Orvel\\client\\").GetData());
+            RegisterArchive();
+            break;
+        case UILIB_FILE:
+            CPaintManagerUI::SetResourcePath((base + kDevelopmentSkinFolder).GetData());
+            CResourceManager::GetInstance()->LoadResource(L"res.xml");
+            break;
+        default:
+            break;
+    }
+}
+
+void EnsureWebEngine() {
+    const CDuiString path = CPaintManagerUI::GetInstancePath() + L"node.dll";
+    if (!PathFileExistsW(path.GetData())) {
+        MessageBoxW(nullptr, L"node.dll not found!", L"ERROR", MB_OK);
+        return;
+    }
+    g_webEngineDllPath = path.GetData();
+    LoadWebEngine(nullptr);
+    // The path lives only for this call.
+    g_webEngineDllPath = L"node.dll";
+}
+
+FirstPhase ChooseFirstPhase(const CDuiString& updateUrl, int argc, wchar_t** argv, bool engineLoaded,
+                            CDuiString& gameAddress) {
+    if (!updateUrl.IsEmpty()) return FirstPhase::Update;
+    if (argc > 1 && argv && argv[1] && argv[1][0] != L'\0') {
+        gameAddress = argv[1];
+        gameAddress.Replace(kGameAddressPrefix, L"");
+        if (gameAddress.IsEmpty() || !engineLoaded) return FirstPhase::None;
+        return FirstPhase::Game;
+    }
+    // Without an engine the login page cannot be shown; start-up ends after the missing-engine box.
+    return engineLoaded ? FirstPhase::Login : FirstPhase::None;
+}
+
+bool ShouldRunGameWindow(const CDuiString& gameAddress, bool engineLoaded) {
+    return engineLoaded && !gameAddress.IsEmpty();
+}
+
+bool RunFrameworkWindow(CWindowWnd* window, const wchar_t* name, int width, int height) {
+    if (!window || !window->Create(nullptr, name, kFrameworkWindowStyle, 0, 0, 0, width, height)) return false;
+    window->CenterWindow();
+    CPaintManagerUI::MessageLoop();
+    return true;
+}

@@ -1,0 +1,10 @@
+// The window phases of a launcher run. Each returns once its message loop has ended, or at once
+// when its window could not be made (then no window would ever post the quit message).
+#pragma once
+
+#include <windows.h>
+
+#include "duilib/UIString.h"
+
+void RunLoginPhase();
+void RunGamePhase(HINSTANCE instance);

@@ -1,0 +1,137 @@
+// The launcher executable run as a whole, as a user would start it.
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/WindowFinder.h"
+#include "tests/wkefake/FakeEngineRemote.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 30000;
+const char kConfigTarget[] = "/client/qemox/Velmark/config.xml?ver2020111203";
+
+std::string ServerDocument(const std::string& version) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><Update><Game>qemox</Game><Agent>Velmark</Agent><Version>" +
+           version + "</Version></Update>";
+}
+
+// A copy of the launcher in a folder of its own, so that each test decides what lies beside it.
+class LauncherProcessTest : public testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
+        m_folder = std::wstring(temp) + L"orvel_launcher_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        m_program = m_folder + L"OrvelClient.exe";
+        ASSERT_TRUE(CopyFileW(wkefake::FromBuildTreePath(ORVEL_LAUNCHER_PATH).c_str(), m_program.c_str(), FALSE));
+        // The launcher asks the publisher's server compiled into it.
+        ASSERT_TRUE(m_server.Start(18480));
+    }
+    void TearDown() override {
+        m_server.Stop();
+        DeleteFileW(m_program.c_str());
+        DeleteFileW((m_folder + L"node.dll").c_str());
+        RemoveDirectoryW(m_folder.c_str());
+    }
+    void Launch(const std::wstring& arguments = std::wstring()) {
+        ASSERT_TRUE(m_launcher.Start(m_program, arguments, wkefake::NewEngineLogPath()));
+    }
+
+    std::wstring m_folder;
+    std::wstring m_program;
+    LoopbackHttpServer m_server;
+    wkefake::RemoteEngine m_launcher;
+};
+
+TEST_F(LauncherProcessTest, MissingEngineIsReportedAndStartUpGoesOn) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
+    Launch();
+    HWND box = WaitForWindow(L"ERROR", kDialogClass, m_launcher.ProcessId(), kTimeoutMs);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(L"node.dll not found!", MessageBoxText(box));
+    // Start-up waits for the answer: the update check has not asked the server yet.
+    EXPECT_TRUE(m_server.Requests().empty());
+    ASSERT_TRUE(ClickButton(box, L"OK"));
+
+    // Then the update check runs, and with no engine for the login page the launcher ends.
+    ASSERT_TRUE(m_server.WaitForRequests(1, kTimeoutMs));
+    EXPECT_EQ(kConfigTarget, m_server.Requests()[0].target);
+    const auto exitCode = m_launcher.WaitForExit(kTimeoutMs);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(0u, *exitCode);
+}
+
+// The update window is not part of the program yet: enable once CUpdateWnd is wired into WinMain.
+TEST_F(LauncherProcessTest, DISABLED_NewerVersionOpensTheUpdateWindow) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111204")));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    Launch(L"orvelclient://http://127.0.0.1:18480/game.html");
+    EXPECT_NE(nullptr, WaitForWindow(L"Update", nullptr, m_launcher.ProcessId(), kTimeoutMs));
+}
+
+TEST_F(LauncherProcessTest, GameAddressOnTheCommandLineOpensTheGameWindow) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    Launch(L"orvelclient://http://127.0.0.1:18480/game.html?sid=1");
+    HWND host = nullptr;
+    const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
+    while (!host && GetTickCount64() < deadline) {
+        for (const FoundWindow& window : VisibleTopLevelWindows()) {
+            if (window.processId == m_launcher.ProcessId() && window.className == L"ORVEL_GAME_HOST") host = window.hwnd;
+        }
+        if (!host) WaitForSingleObject(m_launcher.Process(), 20);
+    }
+    ASSERT_NE(nullptr, host);
+    wchar_t title[64] = {};
+    GetWindowTextW(host, title, 64);
+    EXPECT_STREQ(L"Tolma Launcher", title);
+    // The game view loads the address without the prefix, marked as a desktop client.
+    bool loaded = false;
+    for (const std::string& line : m_launcher.LogLines()) {
+        if (line.find("wkeLoadURLW") != std::string::npos &&
+            line.find("http://127.0.0.1:18480/game.html?sid=1&desktopType=1") != std::string::npos &&
+            line.find("orvelclient://") == std::string::npos) {
+            loaded = true;
+        }
+    }
+    EXPECT_TRUE(loaded);
+}
+
+TEST_F(LauncherProcessTest, WithoutArgumentTheLoginWindowOpens) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    Launch();
+    HWND login = WaitForWindow(L"Login", nullptr, m_launcher.ProcessId(), kTimeoutMs);
+    ASSERT_NE(nullptr, login);
+    // The skin's size governs the window, centred on the screen.
+    RECT bounds{};
+    ASSERT_TRUE(GetWindowRect(login, &bounds));
+    EXPECT_EQ(1100, bounds.right - bounds.left);
+    EXPECT_EQ(550, bounds.bottom - bounds.top);
+    EXPECT_EQ(1u, m_server.Requests().size());
+}
+
+TEST_F(LauncherProcessTest, UnusableEngineEndsStartUpWithoutWindows) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::WithoutInitialize, m_folder));
+    Launch();
+    const auto exitCode = m_launcher.WaitForExit(kTimeoutMs);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(0u, *exitCode);
+    EXPECT_EQ(1u, m_server.Requests().size());
+}
+
+TEST_F(LauncherProcessTest, PrefixAloneEndsWithoutAnyWindow) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    Launch(L"orvelclient://");
+    const auto exitCode = m_launcher.WaitForExit(kTimeoutMs);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(0u, *exitCode);
+    EXPECT_EQ(1u, m_server.Requests().size());
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+#include "update/UpdateWnd.h"
+
+#include "app/Kuku.h"
+#include "duilib/UIManager.h"
+#include "duilib/UIResourceManager.h"
+#include "update/InstallerStart.h"
+
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/WindowFinder.h"
+#include "tests/update/UpdateTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+namespace {
+
+// The launcher's window style and size.
+constexpr DWORD kLauncherStyle = 0x96C80000;
+
+// The update window with a view of its bar for the test; the bar's value may be read from any thread.
+class ObservedUpdateWnd : public CUpdateWnd {
+public:
+    using CUpdateWnd::CUpdateWnd;
+    CProgressUI* Bar() { return static_cast<CProgressUI*>(m_pm.FindControl(L"progress")); }
+};
+
+class UpdateWndTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // The skin packed into this test program's resources, registered as the launcher does.
+        HINSTANCE instance = GetModuleHandleW(nullptr);
+        CPaintManagerUI::SetInstance(instance);
+        HRSRC resource = FindResourceW(instance, L"SKIN", L"ZIPRES");
+        ASSERT_NE(resource, nullptr);
+        ASSERT_TRUE(CPaintManagerUI::SetResourceZip(LockResource(LoadResource(instance, resource)),
+                                                    SizeofResource(instance, resource)));
+        CPaintManagerUI::SetResourceType(UILIB_ZIPRESOURCE);
+        ASSERT_TRUE(CResourceManager::GetInstance()->LoadResource(L"res.xml"));
+        CKuku::GetInstance()->LoadFile(L"config.xml");
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(m_server.Start());
+        m_installer = ReadWholeFile(RecorderPath());
+        ASSERT_FALSE(m_installer.empty());
+        m_target = "/client/qemox/Velmark/update_wnd_" + std::to_string(GetCurrentProcessId()) + "_" +
+                   std::to_string(GetTickCount64()) + ".exe";
+        m_url = m_server.BaseUrl() + std::wstring(m_target.begin(), m_target.end());
+        m_failureText = CKuku::GetInstance()->Get(L"UpdateFailed");
+        ASSERT_FALSE(m_failureText.empty());
+    }
+
+
+    // Creates the window as the launcher does and runs the framework's loop on this thread while
+    // `watch` runs on another; `watch` gets the window and its bar. A watch that gives up ends the
+    // loop, so a fault fails the test instead of hanging it.
+    void RunWindow(const std::function<void(ObservedUpdateWnd*, CProgressUI*)>& watch) {
+        auto* wnd = new ObservedUpdateWnd(CDuiString(m_url.c_str()));
+        ASSERT_NE(wnd->Create(nullptr, L"Update", kLauncherStyle, 0, 0, 0, 400, 300), nullptr);
+        wnd->CenterWindow();
+        m_hwnd = wnd->GetHWND();
+        CProgressUI* bar = wnd->Bar();
+        ASSERT_NE(bar, nullptr);
+        const DWORD uiThread = GetCurrentThreadId();
+        std::thread watcher([&] {
+            watch(wnd, bar);
+            m_watchDone = true;
+            PostThreadMessageW(uiThread, WM_NULL, 0, 0);
+        });
+        CPaintManagerUI::MessageLoop();
+        m_loopEnded = true;
+        // The watcher may be sending to the window (reading its title), so keep answering.
+        PumpUntil([&] { return m_watchDone.load(); }, INFINITE);
+        watcher.join();
+        // The download ends on its own once the server is gone; destroying the window then
+        // deletes it and waits for the download thread.
+        m_server.Stop();
+        DestroyWindow(m_hwnd);
+    }
+
+    // Polls from the watcher thread; on a timeout the loop is ended so the test can fail.
+    bool WatchUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+        while (!done()) {
+            if (GetTickCount64() >= deadline) return false;
+            WaitForSingleObject(GetCurrentProcess(), 10);  // a poll interval, not a wait for an outcome
+        }
+        return true;
+    }
+
+    LoopbackHttpServer m_server;
+    RecordFile m_records;
+    std::string m_installer;
+    std::string m_target;
+    std::wstring m_url;
+    std::wstring m_failureText;
+    HWND m_hwnd = nullptr;
+    std::atomic<bool> m_watchDone{false};
+    std::atomic<bool> m_loopEnded{false};
+};
+
+TEST_F(UpdateWndTest, ShowsTheBarMovingThenStartsTheInstallerAndEndsTheLoop) {
+    m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 2048, 10));
+    ProcessCounter started;
+    ASSERT_TRUE(started.Active());
+    std::atomic<int> middleValue{-1};
+    std::atomic<bool> sawBox{false};
+    std::atomic<bool> sawVisibleWindow{false};
+    RunWindow([&](ObservedUpdateWnd*, CProgressUI* bar) {
+        const bool ended = WatchUntil(
+            [&] {
+                if (WaitForWindow(L"Update", L"UpdateWnd", GetCurrentProcessId(), 0)) sawVisibleWindow = true;
+                const int value = bar->GetValue();
+                if (value > 0 && value < 100) middleValue = value;
+                if (WaitForWindow(L"ERROR", kDialogClass, GetCurrentProcessId(), 0)) sawBox = true;
+                return m_loopEnded.load();
+            },
+            60000);
+        if (!ended) PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(sawVisibleWindow);
+    EXPECT_GT(middleValue.load(), 0) << "the bar never showed a value between the ends";
+    EXPECT_FALSE(sawBox);
+    ASSERT_TRUE(m_records.WaitFor(1, 30000));
+    const std::vector<Record> records = m_records.Read();
+    ASSERT_EQ(records.size(), 1u);
+    const std::wstring& commandLine = records[0].commandLine;
+    const std::wstring switches = kInstallerSwitches;
+    ASSERT_GT(commandLine.size(), switches.size());
+    EXPECT_EQ(commandLine.substr(commandLine.size() - switches.size()), switches);
+    EXPECT_EQ(_wcsicmp((records[0].program + switches).c_str(), commandLine.c_str()), 0);
+    EXPECT_EQ(started.Started(), 1u);
+}
+
+TEST_F(UpdateWndTest, FailureShowsTheConfiguredBoxOwnedByTheWindowThenOpensTheAddressThenEndsTheLoop) {
+    HttpHandlerOverride handler;
+    ASSERT_TRUE(handler.Installed());
+    m_server.SetRoute(m_target, HttpRoute::Status(404, "missing"));
+    ProcessCounter started;
+    ASSERT_TRUE(started.Active());
+    std::wstring boxText;
+    HWND boxOwner = nullptr;
+    unsigned long startedBeforeAnswer = 99;
+    bool clicked = false;
+    RunWindow([&](ObservedUpdateWnd*, CProgressUI*) {
+        HWND box = WaitForWindow(L"ERROR", kDialogClass, GetCurrentProcessId(), 60000);
+        if (box) {
+            boxText = MessageBoxText(box);
+            boxOwner = GetWindow(box, GW_OWNER);
+            startedBeforeAnswer = started.Started();
+            clicked = ClickButton(box, L"OK");
+        }
+        if (!box || !clicked) PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    });
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(boxText, m_failureText);
+    EXPECT_EQ(boxOwner, m_hwnd);
+    EXPECT_EQ(startedBeforeAnswer, 0u) << "the address was opened before the box was answered";
+    ASSERT_TRUE(m_records.WaitFor(1, 30000));
+    const std::vector<Record> records = m_records.Read();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_NE(records[0].commandLine.find(m_url), std::wstring::npos);
+    EXPECT_EQ(started.Started(), 1u) << "something besides the shell's handler was started";
+}
+
+TEST_F(UpdateWndTest, ClosingDuringTheDownloadEndsTheLoopAndStartsNothing) {
+    HttpHandlerOverride handler;
+    ASSERT_TRUE(handler.Installed());
+    m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 1024, 20));
+    ProcessCounter started;
+    ASSERT_TRUE(started.Active());
+    bool closedMidway = false;
+    RunWindow([&](ObservedUpdateWnd*, CProgressUI* bar) {
+        const bool moving = WatchUntil([&] { return bar->GetValue() > 0; }, 60000);
+        closedMidway = moving && bar->GetValue() < 100;
+        PostMessageW(m_hwnd, WM_CLOSE, 0, 0);  // what the close button and the system menu send
+    });
+    EXPECT_TRUE(closedMidway);
+    // RunWindow stopped the server and destroyed the window, which waited for the download to end.
+    EXPECT_EQ(started.Started(), 0u);
+    EXPECT_TRUE(m_records.Read().empty());
+}
+
+TEST_F(UpdateWndTest, KeepsTheAddressItWasGiven) {
+    CUpdateWnd* wnd = new CUpdateWnd(CDuiString(L"http://127.0.0.1:1/client/a/b/update_3.exe"));
+    EXPECT_EQ(wnd->GetUpdateUrl(), L"http://127.0.0.1:1/client/a/b/update_3.exe");
+    EXPECT_STREQ(wnd->GetWindowClassName(), L"UpdateWnd");
+    EXPECT_EQ(wnd->GetSkinFile(), L"XML_UPDATE");
+    delete wnd;
+}
+
+}  // namespace
