@@ -30,7 +30,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     switch (ChooseFirstPhase(url, argc, argv, IsWebEngineLoaded(), g_gameAddress)) {
         case FirstPhase::Update:
-            // The update window takes over here once it is part of the program.
+            RunUpdatePhase(url);
             break;
         case FirstPhase::Login:
             RunLoginPhase();

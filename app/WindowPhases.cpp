@@ -5,8 +5,16 @@
 #include "duilib/DuiLib.h"
 #include "game/GameWnd.h"
 #include "login/LoginWnd.h"
+#include "update/UpdateWnd.h"
 
 #include <new>
+
+void RunUpdatePhase(const CDuiString& installerUrl) {
+    CUpdateWnd* window = new (std::nothrow) CUpdateWnd(installerUrl);
+    if (!window) return;
+    // Without a native window OnFinalMessage never runs, so the object is ours to delete.
+    if (!RunFrameworkWindow(window, L"Update", 400, 300)) delete window;
+}
 
 void RunLoginPhase() {
     // The login window deletes itself once its native window is gone.

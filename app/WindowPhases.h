@@ -6,5 +6,6 @@
 
 #include "duilib/UIString.h"
 
+void RunUpdatePhase(const CDuiString& installerUrl);
 void RunLoginPhase();
 void RunGamePhase(HINSTANCE instance);

@@ -64,11 +64,39 @@ TEST_F(LauncherProcessTest, MissingEngineIsReportedAndStartUpGoesOn) {
     EXPECT_EQ(0u, *exitCode);
 }
 
-// The update window is not part of the program yet: enable once CUpdateWnd is wired into WinMain.
-TEST_F(LauncherProcessTest, DISABLED_NewerVersionOpensTheUpdateWindow) {
+TEST_F(LauncherProcessTest, NewerVersionOpensTheUpdateWindowEvenWithAnAddress) {
     m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111204")));
+    // The installer download never answers, so the window stays while the test looks at it.
+    HttpRoute installer;
+    installer.delivery = HttpRoute::Delivery::NeverAnswer;
+    m_server.SetRoute("/client/qemox/Velmark/update_2020111204.exe", installer);
     ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
     Launch(L"orvelclient://http://127.0.0.1:18480/game.html");
+    HWND update = WaitForWindow(L"Update", nullptr, m_launcher.ProcessId(), kTimeoutMs);
+    ASSERT_NE(nullptr, update);
+    RECT bounds{};
+    ASSERT_TRUE(GetWindowRect(update, &bounds));
+    EXPECT_EQ(400, bounds.right - bounds.left);
+    EXPECT_EQ(200, bounds.bottom - bounds.top);
+    // The update wins over the address: no game window is made.
+    for (const FoundWindow& window : VisibleTopLevelWindows()) {
+        if (window.processId == m_launcher.ProcessId()) {
+            EXPECT_NE(L"ORVEL_GAME_HOST", window.className);
+        }
+    }
+    EXPECT_TRUE(m_server.WaitForRequests(2, kTimeoutMs));
+    EXPECT_EQ("/client/qemox/Velmark/update_2020111204.exe", m_server.Requests().back().target);
+}
+
+TEST_F(LauncherProcessTest, MissingEngineStillLetsTheUpdateWindowWork) {
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111204")));
+    HttpRoute installer;
+    installer.delivery = HttpRoute::Delivery::NeverAnswer;
+    m_server.SetRoute("/client/qemox/Velmark/update_2020111204.exe", installer);
+    Launch();
+    HWND box = WaitForWindow(L"ERROR", kDialogClass, m_launcher.ProcessId(), kTimeoutMs);
+    ASSERT_NE(nullptr, box);
+    ASSERT_TRUE(ClickButton(box, L"OK"));
     EXPECT_NE(nullptr, WaitForWindow(L"Update", nullptr, m_launcher.ProcessId(), kTimeoutMs));
 }
 
