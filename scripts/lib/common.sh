@@ -7,7 +7,8 @@ ORVEL_WINE64=/usr/lib/wine/wine64
 ORVEL_WINESERVER=/usr/lib/wine/wineserver
 
 ORVEL_PACKAGES=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-                libz-mingw-w64-dev googletest wine64 xvfb x11-utils xdotool python3 binutils-mingw-w64-i686)
+                libz-mingw-w64-dev googletest wine64 xvfb x11-utils xdotool python3 binutils-mingw-w64-i686
+                chromium)
 
 orvel_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 

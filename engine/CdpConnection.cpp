@@ -1,0 +1,212 @@
+#include "engine/CdpConnection.h"
+
+#include <chrono>
+
+namespace {
+
+constexpr UINT WM_CDP_TASK = WM_APP + 0x31;
+const wchar_t kWindowClass[] = L"WkeCdpDispatch";
+
+}  // namespace
+
+CdpConnection::CdpConnection() = default;
+
+CdpConnection::~CdpConnection() {
+    Close();
+    if (m_trace) fclose(m_trace);
+}
+
+void CdpConnection::Trace(char direction, const std::string& text) {
+    if (!m_trace) return;
+    std::lock_guard<std::mutex> lock(m_traceLock);
+    fprintf(m_trace, "%lu %c %.400s\n", GetTickCount(), direction, text.c_str());
+    fflush(m_trace);
+}
+
+bool CdpConnection::Open(unsigned short port, const std::string& path, ReaderFilter filter, EventHandler handler) {
+    if (!m_winsock.Ok() || !m_socket.Connect(port, path)) return false;
+    wchar_t tracePath[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"WKE_DEVTOOLS_LOG", tracePath, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) m_trace = _wfopen(tracePath, L"ab");
+    m_filter = std::move(filter);
+    m_handler = std::move(handler);
+
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kWindowClass;
+    RegisterClassW(&wc);  // a second connection finds the class already there
+    m_window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    if (!m_window) return false;
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_open = true;
+    }
+    m_reader = std::thread([this] { ReaderLoop(); });
+    return true;
+}
+
+void CdpConnection::Close() {
+    m_socket.Shutdown();
+    if (m_reader.joinable()) m_reader.join();
+    if (m_window) {
+        // Tasks still queued for the window are dropped with it; free them first.
+        MSG msg;
+        while (PeekMessageW(&msg, m_window, WM_CDP_TASK, WM_CDP_TASK, PM_REMOVE))
+            delete reinterpret_cast<std::function<void()>*>(msg.lParam);
+        DestroyWindow(m_window);
+        m_window = nullptr;
+    }
+}
+
+bool CdpConnection::IsOpen() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_open;
+}
+
+int CdpConnection::Send(const std::string& method, Json params, const std::string& session) {
+    int id;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_open) return 0;
+        id = m_nextId++;
+    }
+    Json message = Json::Object();
+    message.Set("id", id).Set("method", method);
+    if (!params.IsNull()) message.Set("params", std::move(params));
+    if (!session.empty()) message.Set("sessionId", session);
+    const std::string text = message.Serialize();
+    Trace('>', text);
+    return m_socket.SendText(text) ? id : 0;
+}
+
+int CdpConnection::SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply,
+                                 bool onReader) {
+    int id;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_open) return 0;
+        id = m_nextId++;
+        m_replies[id] = {std::move(reply), onReader};
+    }
+    Json message = Json::Object();
+    message.Set("id", id).Set("method", method);
+    if (!params.IsNull()) message.Set("params", std::move(params));
+    if (!session.empty()) message.Set("sessionId", session);
+    const std::string text = message.Serialize();
+    Trace('>', text);
+    if (!m_socket.SendText(text)) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_replies.erase(id);
+        return 0;
+    }
+    return id;
+}
+
+bool CdpConnection::Call(const std::string& method, Json params, const std::string& session, DWORD timeoutMs,
+                         Json* result) {
+    Waiter waiter;
+    waiter.session = session;
+    int id;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_open) return false;
+        id = m_nextId++;
+        m_waiters[id] = &waiter;
+    }
+    Json message = Json::Object();
+    message.Set("id", id).Set("method", method);
+    if (!params.IsNull()) message.Set("params", std::move(params));
+    if (!session.empty()) message.Set("sessionId", session);
+    const std::string text = message.Serialize();
+    Trace('>', text);
+    bool sent = m_socket.SendText(text);
+
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (sent) m_answered.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return waiter.done; });
+    m_waiters.erase(id);
+    if (waiter.done && waiter.ok && result) *result = std::move(waiter.result);
+    return waiter.done && waiter.ok;
+}
+
+void CdpConnection::PostToUi(std::function<void()> task) {
+    auto* heapTask = new std::function<void()>(std::move(task));
+    if (!m_window || !PostMessageW(m_window, WM_CDP_TASK, 0, reinterpret_cast<LPARAM>(heapTask))) delete heapTask;
+}
+
+LRESULT CALLBACK CdpConnection::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CDP_TASK) {
+        std::unique_ptr<std::function<void()>> task(reinterpret_cast<std::function<void()>*>(lParam));
+        if (*task) (*task)();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void CdpConnection::FailAllWaiters() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_open = false;
+    for (auto& entry : m_waiters) entry.second->done = true;
+    m_answered.notify_all();
+    m_replies.clear();
+}
+
+void CdpConnection::ReaderLoop() {
+    std::string text;
+    while (m_socket.Receive(text)) {
+        Trace('<', text);
+        bool parsed = false;
+        Json message = Json::Parse(text.data(), text.size(), &parsed);
+        if (!parsed || !message.IsObject()) continue;
+
+        if (message.Has("id")) {
+            const int id = message["id"].AsInt(-1);
+            const bool ok = !message.Has("error");
+            Reply reply;
+            bool onReader = false;
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                auto waiter = m_waiters.find(id);
+                if (waiter != m_waiters.end()) {
+                    waiter->second->done = true;
+                    waiter->second->ok = ok;
+                    waiter->second->result = message["result"];
+                    m_answered.notify_all();
+                    continue;
+                }
+                auto pending = m_replies.find(id);
+                if (pending == m_replies.end()) continue;
+                reply = std::move(pending->second.first);
+                onReader = pending->second.second;
+                m_replies.erase(pending);
+            }
+            Json result = ok ? message["result"] : Json();
+            if (onReader) {
+                reply(result);
+                continue;
+            }
+            PostToUi([reply = std::move(reply), result = std::move(result)] { reply(result); });
+            continue;
+        }
+
+        const std::string& method = message["method"].AsString();
+        if (method == "Page.javascriptDialogOpening") {
+            // The page stops until the dialog is answered on the UI thread, so a synchronous call
+            // into that page must give up now instead of waiting for an answer that cannot come.
+            std::lock_guard<std::mutex> lock(m_lock);
+            const std::string& session = message["sessionId"].AsString();
+            for (auto& entry : m_waiters) {
+                if (entry.second->session == session) entry.second->done = true;
+            }
+            m_answered.notify_all();
+        }
+        if (m_filter && m_filter(message)) continue;
+        PostToUi([this, message = std::move(message)] {
+            if (m_handler) m_handler(message);
+        });
+    }
+    FailAllWaiters();
+}

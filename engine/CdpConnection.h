@@ -1,0 +1,91 @@
+// The DevTools session: one WebSocket to the browser, one reader thread, and delivery of
+// everything the browser says to the thread that opened the connection.
+//
+// The reader thread owns the receiving side of the socket. Answers to synchronous calls wake the
+// waiting caller directly; events and asynchronous answers are posted to a hidden message-only
+// window created on the opening thread, so they run from that thread's ordinary message loop.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/Json.h"
+#include "engine/WebSocket.h"
+
+class CdpConnection {
+public:
+    // Runs on the reader thread for every event before it is posted; returns true when it has
+    // dealt with the event completely (then nothing is posted).
+    using ReaderFilter = std::function<bool(const Json& message)>;
+    // Runs on the UI thread for every event that the filter let through.
+    using EventHandler = std::function<void(const Json& message)>;
+    // Runs on the UI thread with the answer's "result" (null when the call failed).
+    using Reply = std::function<void(const Json& result)>;
+
+    CdpConnection();
+    ~CdpConnection();
+    CdpConnection(const CdpConnection&) = delete;
+    CdpConnection& operator=(const CdpConnection&) = delete;
+
+    // Connects to ws://127.0.0.1:port/path and starts the reader. Call on the UI thread.
+    bool Open(unsigned short port, const std::string& path, ReaderFilter filter, EventHandler handler);
+    void Close();
+    bool IsOpen() const;
+
+    // Sends a command; `session` empty means the browser itself. Returns the command id (0 on failure).
+    int Send(const std::string& method, Json params, const std::string& session = std::string());
+    // Sends a command whose answer is handed to `reply` on the UI thread, or, with `onReader`,
+    // on the reader thread itself (for steps that must not wait for a busy UI thread; such a
+    // reply may only send).
+    int SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply,
+                      bool onReader = false);
+
+    // Sends a command and waits at most `timeoutMs` for its answer. Does not dispatch messages,
+    // so no event handler runs meanwhile. Returns false on timeout, error, a closed connection, or
+    // when `session` opens a JavaScript dialog meanwhile (its page cannot answer until it closes).
+    bool Call(const std::string& method, Json params, const std::string& session, DWORD timeoutMs, Json* result);
+
+    // Writes a diagnostic line when tracing is on (see m_trace).
+    void Trace(char direction, const std::string& text);
+
+    // Runs `task` on the UI thread from its message loop. Safe from any thread.
+    void PostToUi(std::function<void()> task);
+
+private:
+    struct Waiter {
+        bool done = false;
+        bool ok = false;
+        Json result;
+        std::string session;
+    };
+
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void ReaderLoop();
+    void FailAllWaiters();
+
+    WinsockScope m_winsock;
+    WebSocketClient m_socket;
+    HWND m_window = nullptr;  // owned: hidden message-only window on the UI thread
+    std::thread m_reader;     // owned: joined by Close
+    ReaderFilter m_filter;
+    EventHandler m_handler;
+
+    mutable std::mutex m_lock;  // guards everything below
+    std::condition_variable m_answered;
+    bool m_open = false;
+    int m_nextId = 1;
+    std::map<int, Waiter*> m_waiters;  // not owned: each lives on its caller's stack
+    std::map<int, std::pair<Reply, bool>> m_replies;  // reply, whether it runs on the reader
+    // Diagnostics: when the environment names a file in WKE_DEVTOOLS_LOG, the traffic is appended
+    // to it (each message cut to its first 400 bytes).
+    FILE* m_trace = nullptr;  // owned
+    std::mutex m_traceLock;
+};

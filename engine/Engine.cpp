@@ -1,0 +1,202 @@
+#include "engine/Engine.h"
+
+#include <objbase.h>
+
+#include <chrono>
+
+#include "common/TextConv.h"
+#include "engine/FrameDecoder.h"
+#include "engine/WebView.h"
+
+namespace {
+
+Engine* g_engine = nullptr;  // owned; lives until the process ends
+
+// The browser can take a while on a cold start under Wine; after that it answers in milliseconds.
+constexpr DWORD kBrowserStartTimeoutMs = 30000;
+constexpr DWORD kCommandTimeoutMs = 10000;
+
+}  // namespace
+
+Engine* Engine::Get() { return g_engine; }
+
+bool Engine::Initialize(const wkeSettings* settings) {
+    if (g_engine) return true;
+    auto* engine = new Engine();
+    if (!engine->Start(settings)) {
+        delete engine;
+        return false;
+    }
+    g_engine = engine;
+    return true;
+}
+
+bool Engine::Start(const wkeSettings* settings) {
+    m_uiThread = GetCurrentThreadId();
+    std::wstring browserPath;
+    if (settings && settings->size >= static_cast<int>(offsetof(wkeSettings, browserPath) + sizeof(const utf8*)) &&
+        settings->browserPath)
+        browserPath = Utf8ToWide(settings->browserPath, strlen(settings->browserPath));
+    if (!m_browser.Start(browserPath, kBrowserStartTimeoutMs)) return false;
+    if (!m_cdp.Open(m_browser.Port(), m_browser.BrowserPath(),
+                    [this](const Json& message) { return OnReaderMessage(message); },
+                    [this](const Json& message) { OnEvent(message); }))
+        return false;
+
+    Json version;
+    if (m_cdp.Call("Browser.getVersion", Json(), "", kCommandTimeoutMs, &version)) {
+        // Pages see an ordinary browser, not the headless one.
+        m_defaultUserAgent = version["userAgent"].AsString();
+        size_t headless = m_defaultUserAgent.find("HeadlessChrome");
+        if (headless != std::string::npos) m_defaultUserAgent.replace(headless, 14, "Chrome");
+    }
+    // Every new page stops before its first script until we have set it up (or closed it).
+    Json autoAttach = Json::Object();
+    autoAttach.Set("autoAttach", true).Set("waitForDebuggerOnStart", true).Set("flatten", true);
+    m_cdp.Call("Target.setAutoAttach", autoAttach, "", kCommandTimeoutMs, nullptr);
+    Json downloads = Json::Object();
+    downloads.Set("behavior", "deny").Set("eventsEnabled", true);
+    m_cdp.Send("Browser.setDownloadBehavior", downloads);
+    return true;
+}
+
+bool Engine::OnReaderMessage(const Json& message) {
+    const std::string& method = message["method"].AsString();
+    if (method == "Page.screencastFrame") {
+        // Decoding is the expensive part of a frame; it stays off the UI thread.
+        static thread_local bool comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        const Json& params = message["params"];
+        auto frame = std::make_shared<DecodedFrame>();
+        std::string bytes;
+        const int ackId = params["sessionId"].AsInt();
+        const std::string session = message["sessionId"].AsString();
+        if (!comReady || !DecodeBase64(params["data"].AsString(), bytes) || !DecodeImage(bytes, *frame)) {
+            m_cdp.Trace('!', "undecodable frame, " + std::to_string(bytes.size()) + " bytes, COM " +
+                                 (comReady ? "ready" : "not ready"));
+            Json ack = Json::Object();
+            ack.Set("sessionId", ackId);
+            m_cdp.Send("Page.screencastFrameAck", ack, session);
+            return true;
+        }
+        m_cdp.PostToUi([this, session, frame, ackId] {
+            auto it = m_bySession.find(session);
+            if (it != m_bySession.end()) it->second->ApplyFrame(*frame, ackId);
+        });
+        return true;
+    }
+    if (method == "Target.attachedToTarget") {
+        const Json& params = message["params"];
+        const Json& info = params["targetInfo"];
+        const std::string& session = params["sessionId"].AsString();
+        const std::string& targetId = info["targetId"].AsString();
+        if (info["type"].AsString() != "page") {
+            // Workers and the like: let them run and leave them alone.
+            m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
+            Json detach = Json::Object();
+            detach.Set("sessionId", session);
+            m_cdp.Send("Target.detachFromTarget", detach);
+            return true;
+        }
+        if (!info["openerId"].AsString().empty()) {
+            // A window the page opened. The opener's Page.windowOpen hands its address to the
+            // create-view handler, whose view loads it; the browser's own window goes away unseen.
+            // It may share the opener's renderer, which stays blocked while the new page waits, so
+            // it is let run, with its requests held so that none of them reaches the network.
+            Json hold = Json::Object();
+            Json pattern = Json::Object();
+            pattern.Set("urlPattern", "*");
+            hold.Set("patterns", Json::Array().Push(pattern));
+            // Holding takes effect only once answered; the UI thread may be waiting on the opener.
+            m_cdp.SendWithReply(
+                "Fetch.enable", hold, session,
+                [this, session, targetId](const Json&) {
+                    m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
+                    Json close = Json::Object();
+                    close.Set("targetId", targetId);
+                    m_cdp.Send("Target.closeTarget", close);
+                },
+                true);
+            return true;
+        }
+        std::lock_guard<std::mutex> lock(m_attachLock);
+        m_sessionOfTarget[targetId] = session;
+        m_attached.notify_all();
+        return true;
+    }
+    return false;
+}
+
+std::string Engine::WaitForSession(const std::string& targetId, DWORD timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_attachLock);
+    m_attached.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_sessionOfTarget.count(targetId) != 0; });
+    auto it = m_sessionOfTarget.find(targetId);
+    if (it == m_sessionOfTarget.end()) return std::string();
+    std::string session = it->second;
+    m_sessionOfTarget.erase(it);
+    return session;
+}
+
+void Engine::OnEvent(const Json& message) {
+    const std::string& method = message["method"].AsString();
+    const Json& params = message["params"];
+    const std::string& session = message["sessionId"].AsString();
+    if (!session.empty()) {
+        auto it = m_bySession.find(session);
+        if (it != m_bySession.end()) it->second->OnEvent(method, params);
+        return;
+    }
+    if (method == "Browser.downloadWillBegin") {
+        for (WebView* view : m_views) {
+            if (view->TargetId() == params["frameId"].AsString()) view->OnDownload(params["url"].AsString());
+        }
+    }
+}
+
+WebView* Engine::CreateView(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height) {
+    Json create = Json::Object();
+    create.Set("url", "about:blank");
+    Json created;
+    if (!m_cdp.Call("Target.createTarget", create, "", kCommandTimeoutMs, &created)) return nullptr;
+    const std::string targetId = created["targetId"].AsString();
+    std::string session = WaitForSession(targetId, kCommandTimeoutMs);
+    if (session.empty()) return nullptr;
+    auto* view = new WebView(*this, targetId, session);
+    m_views.insert(view);
+    m_bySession[session] = view;
+    view->Setup(offscreen, type, parent, x, y, width, height);
+    for (const auto& binding : m_bindings) view->InstallBinding(binding.first);
+    return view;
+}
+
+void Engine::DestroyView(WebView* view) {
+    if (!m_views.erase(view)) return;
+    m_bySession.erase(view->Session());
+    view->BeginDestroy();
+    // A callback of this view may be running further up the stack: delete from the message loop.
+    m_cdp.PostToUi([view] { delete view; });
+}
+
+WebView* Engine::Find(wkeWebView handle) const {
+    auto* view = reinterpret_cast<WebView*>(handle);
+    return view && m_views.count(view) ? view : nullptr;
+}
+
+void Engine::BindFunction(const std::string& name, jsNativeFunction fn) {
+    const bool isNew = m_bindings.count(name) == 0;
+    m_bindings[name] = fn;
+    if (!isNew) return;
+    for (WebView* view : m_views) view->InstallBinding(name);
+}
+
+wkeString Engine::NewString(std::wstring text) {
+    auto* s = new std::wstring(std::move(text));
+    m_strings.insert(s);
+    return reinterpret_cast<wkeString>(s);
+}
+
+bool Engine::DeleteString(wkeString s) {
+    auto* text = reinterpret_cast<std::wstring*>(s);
+    if (!m_strings.erase(text)) return false;
+    delete text;
+    return true;
+}

@@ -1,0 +1,72 @@
+// The engine's process-wide state: the browser, the DevTools connection, the views, the bound
+// native functions and the script values. Created by wkeInitializeEx on the thread that will
+// receive every engine event; used on that thread only, except where a member says otherwise.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/BrowserProcess.h"
+#include "engine/CdpConnection.h"
+#include "engine/ScriptValues.h"
+#include "platform/wke.h"
+
+class WebView;
+
+class Engine {
+public:
+    // How long a synchronous script call waits for the page before it answers with an empty value.
+    static constexpr DWORD kScriptTimeoutMs = 5000;
+
+    static Engine* Get();  // null until wkeInitializeEx succeeded
+    static bool Initialize(const wkeSettings* settings);
+
+    CdpConnection& Cdp() { return m_cdp; }
+    ScriptValueStore& Values() { return m_values; }
+    const std::string& DefaultUserAgent() const { return m_defaultUserAgent; }
+    DWORD UiThreadId() const { return m_uiThread; }
+
+    // Makes a page in the browser and a view for it; null when the browser does not answer.
+    WebView* CreateView(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height);
+    void DestroyView(WebView* view);
+    // The view behind a handle from the caller, or null when it is not (or no longer) one of ours.
+    WebView* Find(wkeWebView handle) const;
+
+    void BindFunction(const std::string& name, jsNativeFunction fn);
+    const std::map<std::string, jsNativeFunction>& Bindings() const { return m_bindings; }
+
+    // Engine strings handed to callbacks live until the callback returns; those from
+    // wkeCreateStringW until wkeDeleteString.
+    wkeString NewString(std::wstring text);
+    bool DeleteString(wkeString s);
+    bool IsString(wkeString s) const { return m_strings.count(reinterpret_cast<std::wstring*>(s)) != 0; }
+
+private:
+    Engine() = default;
+    bool Start(const wkeSettings* settings);
+    bool OnReaderMessage(const Json& message);  // reader thread
+    void OnEvent(const Json& message);          // UI thread
+    std::string WaitForSession(const std::string& targetId, DWORD timeoutMs);
+
+    BrowserProcess m_browser;
+    CdpConnection m_cdp;
+    ScriptValueStore m_values;
+    DWORD m_uiThread = 0;
+    std::string m_defaultUserAgent;
+    std::map<std::string, jsNativeFunction> m_bindings;  // by page name
+    std::set<WebView*> m_views;                          // owned (deleted by DestroyView)
+    std::map<std::string, WebView*> m_bySession;         // not owned
+    std::set<std::wstring*> m_strings;                   // owned
+
+    // Written by the reader thread as pages attach, read by CreateView.
+    std::mutex m_attachLock;
+    std::condition_variable m_attached;
+    std::map<std::string, std::string> m_sessionOfTarget;
+};

@@ -1,0 +1,62 @@
+// Script values as the engine interface hands them out (64-bit jsValue), the execution states
+// of native functions, and the page-side script that forwards bound functions to the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/Json.h"
+
+class WebView;
+
+struct ScriptValue {
+    enum class Kind { Undefined, Null, Boolean, Number, String, Object, Global };
+    Kind kind = Kind::Undefined;
+    bool boolean = false;
+    double number = 0;
+    std::wstring text;  // the value as String() gives it (strings: the string itself)
+    std::string name;   // Global: the global's name, looked up in the page when used
+};
+
+// Keeps the values handed out as jsValue. A value stays readable for the next kCapacity values
+// made after it, which covers any native function call and any chain of calls in a handler.
+// jsValue 0 is undefined. Values are made and read on the UI thread only.
+class ScriptValueStore {
+public:
+    static constexpr size_t kCapacity = 8192;
+    int64_t Add(ScriptValue value);
+    // Null for undefined, for a value that has been recycled and for one never made.
+    const ScriptValue* Find(int64_t handle) const;
+
+private:
+    struct Slot {
+        int64_t serial = 0;
+        ScriptValue value;
+    };
+    std::vector<Slot> m_slots = std::vector<Slot>(kCapacity);
+    int64_t m_next = 1;
+};
+
+// An execution state: a view's global scope, or one call of a native function with its arguments.
+struct ExecState {
+    WebView* view = nullptr;      // not owned
+    std::vector<int64_t> args;    // jsValue handles of the call's arguments
+};
+
+// A DevTools RemoteObject (a Runtime.evaluate result) as a script value.
+ScriptValue ValueFromRemoteObject(const Json& remote);
+// One argument of a bound function as the page-side forwarder describes it: {"t": typeof, "s": String(v)}.
+ScriptValue ValueFromArgument(const Json& argument);
+// The value as script source text, to be used inside an expression.
+std::string ScriptLiteral(const ScriptValue& value);
+// The value as String() in the page would give it.
+std::wstring ValueText(const ScriptValue& value);
+
+// The name of the single DevTools binding that every bound function goes through.
+extern const char kNativeBindingName[];
+// Script that defines the global function `name` forwarding its arguments to the binding.
+std::string BindingInstallScript(const std::string& name);
+// Script for every new document that reports the top document's title through the binding
+// ({"k":"title","v":title}) whenever it changes; the browser announces no title changes itself.
+std::string TitleWatchScript();

@@ -1,0 +1,160 @@
+// One page of the browser as the engine interface presents it: its settings, its events, its
+// pixels and its input. Off-screen views render into the caller's buffer; window views also own
+// a native window that they paint and take input for. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/FrameBuffer.h"
+#include "engine/Json.h"
+#include "engine/ScriptValues.h"
+#include "platform/wke.h"
+
+class Engine;
+
+class WebView {
+public:
+    WebView(Engine& engine, std::string targetId, std::string sessionId);
+    ~WebView();
+    WebView(const WebView&) = delete;
+    WebView& operator=(const WebView&) = delete;
+
+    wkeWebView Handle() { return reinterpret_cast<wkeWebView>(this); }
+    const std::string& Session() const { return m_session; }
+    const std::string& TargetId() const { return m_targetId; }
+
+    // Sends the set-up commands and lets the page run. `offscreen` false makes the native window.
+    void Setup(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height);
+    void InstallBinding(const std::string& name);
+    // Stops every event and closes the page; the object is deleted later by the engine.
+    void BeginDestroy();
+    bool Destroyed() const { return m_destroyed; }
+
+    // Window and settings.
+    void Show(bool show);
+    void MoveToCenter();
+    HWND HostWindow() const { return m_window ? m_window : m_host; }
+    void SetHostWindow(HWND hwnd);
+    void SetTitle(const std::wstring& title);
+    void SetName(const std::string& name) { m_name = name; }
+    void SetTransparent(bool transparent);
+    void Resize(int width, int height);
+    void SetUserAgent(const std::string& userAgent);
+    void SetLanguage(const std::string& language);
+    void SetCspCheck(bool enable);
+
+    // Loading.
+    void LoadUrl(const std::string& url);
+
+    // Painting.
+    void Paint(void* bits, int pitch) const { m_frame.CopyTo(bits, m_width, m_height, pitch); }
+    void ApplyFrame(const DecodedFrame& frame, int ackId);
+
+    // Input. Each answers whether the event was handed to the page.
+    bool FireMouse(unsigned message, int x, int y, unsigned flags);
+    bool FireWheel(int x, int y, int delta, unsigned flags);
+    bool FireKey(bool down, unsigned virtualKey, unsigned flags);
+    bool FireChar(unsigned charCode, unsigned flags);
+    bool FireContextMenu(int x, int y, unsigned flags);
+    void SetFocus(bool focused);
+    wkeRect CaretRect() const { return m_caret; }
+    int CursorType() const { return m_cursor; }
+
+    // Script (synchronous; an empty value after kScriptTimeoutMs or while a dialog holds the page).
+    int64_t RunScript(const std::string& script);
+    int64_t CallGlobal(const ScriptValue& function, const std::vector<const ScriptValue*>& args);
+    std::wstring TextOf(const ScriptValue& value);
+    ExecState* GlobalExec() { return &m_globalExec; }
+
+    // Event registrations: the callback and the parameter it gets back.
+    template <typename F>
+    struct Handler {
+        F fn = nullptr;
+        void* param = nullptr;
+    };
+    Handler<wkeTitleChangedCallback> onTitle;
+    Handler<wkeURLChangedCallback> onUrl;
+    Handler<wkePaintUpdatedCallback> onPaint;
+    Handler<wkeAlertBoxCallback> onAlert;
+    Handler<wkeNavigationCallback> onNavigation;
+    Handler<wkeCreateViewCallback> onCreateView;
+    Handler<wkeDocumentReadyCallback> onDocumentReady;
+    Handler<wkeLoadUrlBeginCallback> onLoadUrlBegin;
+    Handler<wkeLoadingFinishCallback> onLoadingFinish;
+    Handler<wkeDownloadCallback> onDownload;
+    Handler<wkeWindowClosingCallback> onWindowClosing;
+    Handler<wkeConsoleCallback> onConsole;
+
+    const wkeTempCallbackInfo* TempCallbackInfo() const { return &m_tempInfo; }
+    bool IsMainFrame(wkeWebFrameHandle frame) const;
+    int RequestFavicon(wkeNetGetFaviconCallback callback, void* param);
+
+    // A DevTools event for this page's session.
+    void OnEvent(const std::string& method, const Json& params);
+    // A download that this page started (the browser reports downloads itself).
+    void OnDownload(const std::string& url);
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void CreateOwnWindow(wkeWindowType type, HWND parent, int x, int y, int width, int height);
+    void DestroyOwnWindow();
+    int Send(const std::string& method, Json params = Json());
+    void ApplyUserAgent();
+    bool ScriptBlocked() const { return m_dialogOpen || m_destroyed; }
+    void RefreshCaretAndCursor(int x, int y, bool withCursor);
+
+    // Event handling, one per DevTools event this view cares about.
+    void OnFrameNavigated(const Json& frame);
+    void OnRequestPaused(const Json& params);
+    void OnWindowOpen(const Json& params);
+    void OnDialog(const Json& params);
+    void OnConsoleApi(const Json& params);
+    void OnException(const Json& params);
+    void OnLoadingFailed(const Json& params);
+    void OnBindingCalled(const Json& params);
+    void OnTitle(const std::string& title);
+    void RaiseLoadingFinish(const std::string& url, wkeLoadingResult result, const std::string& reason,
+                            const std::string& frameId);
+
+    // Sets the record that wkeGetTempCallbackInfo gives during the next callback.
+    void EnterCallback(const std::string& frameId, const std::string& url);
+    void LeaveCallback();
+    wkeWebFrameHandle FrameHandle(const std::string& frameId);
+
+    Engine& m_engine;         // not owned: outlives every view
+    std::string m_targetId;   // also the id of the main frame
+    std::string m_session;
+    bool m_destroyed = false;
+
+    HWND m_window = nullptr;  // owned: the native window of a window view (null for off-screen)
+    HWND m_host = nullptr;    // not owned: the window the caller says the view belongs to
+    FrameBuffer m_frame;
+    int m_width = 800;
+    int m_height = 600;
+    std::string m_name;
+
+    std::string m_userAgent;
+    std::string m_language;
+    std::map<std::string, std::string> m_requestedReason;  // frame id -> reason of its next navigation
+    std::map<std::string, std::pair<std::string, std::string>> m_documentRequests;  // request -> (url, frame)
+    bool m_mainLoadFailed = false;
+    std::string m_url;
+    std::string m_title;
+    bool m_dialogOpen = false;
+
+    int m_lastClickCount = 0;
+    wchar_t m_highSurrogate = 0;
+    wkeRect m_caret{0, 0, 0, 0};
+    int m_cursor = WKE_CURSOR_POINTER;
+    bool m_cursorQueryInFlight = false;
+
+    ExecState m_globalExec;
+    wkeTempCallbackInfo m_tempInfo{};
+    std::string m_tempUrl;
+    std::vector<std::string> m_frameIds;  // index + 1 is the frame's handle
+};

@@ -1,0 +1,427 @@
+// The engine against the real headless browser: pages come from a loopback server in the test,
+// and everything is observed through the engine interface and the server's log.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/LoopbackHttpServer.h"
+
+namespace {
+
+const char kColourPage[] =
+    "<html><head><title>Colour page</title></head>"
+    "<body style='margin:0;background:#3366cc'></body></html>";
+
+struct LoadEvents {
+    int documentReady = 0;
+    void* documentReadyParam = nullptr;
+    std::vector<std::wstring> titles;
+    std::vector<std::pair<std::wstring, bool>> urls;  // url, main frame
+    std::vector<std::pair<std::wstring, int>> finished;
+    int paints = 0;
+    COLORREF paintedCentre = CLR_INVALID;
+    RECT lastDirty{};
+};
+
+void WKE_CALL OnReady(wkeWebView, void* param) {
+    auto* e = static_cast<LoadEvents*>(param);
+    e->documentReady++;
+    e->documentReadyParam = param;
+}
+
+void WKE_CALL OnTitle(wkeWebView, void* param, wkeString title) {
+    static_cast<LoadEvents*>(param)->titles.push_back(EngineText(title));
+}
+
+void WKE_CALL OnUrl(wkeWebView view, void* param, wkeString url) {
+    const wkeTempCallbackInfo* info = wkeGetTempCallbackInfo(view);
+    const bool main = info && wkeIsMainFrame(view, info->frame);
+    static_cast<LoadEvents*>(param)->urls.emplace_back(EngineText(url), main);
+}
+
+void WKE_CALL OnFinish(wkeWebView, void* param, wkeString url, wkeLoadingResult result, wkeString) {
+    static_cast<LoadEvents*>(param)->finished.emplace_back(EngineText(url), result);
+}
+
+void WKE_CALL OnPaint(wkeWebView, void* param, HDC hdc, int x, int y, int cx, int cy) {
+    auto* e = static_cast<LoadEvents*>(param);
+    e->paints++;
+    e->lastDirty = RECT{x, y, x + cx, y + cy};
+    e->paintedCentre = GetPixel(hdc, 160, 100);
+}
+
+uint32_t PixelAt(wkeWebView view, int width, int height, int x, int y) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
+    wkePaint(view, pixels.data(), 0);
+    return pixels[static_cast<size_t>(y) * width + x] & 0x00FFFFFF;
+}
+
+class EngineBrowserTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(LoadTestEngine()) << "the engine or its browser did not start";
+    }
+    LoopbackHttpServer server;
+};
+
+TEST_F(EngineBrowserTest, OffscreenViewLoadsPagePaintsItAndReportsLoadEvents) {
+    server.AddPage("/colour.html", kColourPage);
+    LoadEvents events;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeResize(view, 320, 200);
+    wkeSetUserAgent(view, kTestUserAgent);
+    wkeSetLanguage(view, "de-DE");
+    wkeOnDocumentReady(view, OnReady, &events);
+    wkeOnTitleChanged(view, OnTitle, &events);
+    wkeOnURLChanged(view, OnUrl, &events);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    wkeOnPaintUpdated(view, OnPaint, &events);
+    const std::wstring url = server.WideUrl("/colour.html");
+    wkeLoadURLW(view, url.c_str());
+
+    // 0x3366cc in the buffer's BGRA order reads 0x3366CC as a little-endian pixel.
+    EXPECT_TRUE(PumpUntil([&] { return PixelAt(view, 320, 200, 160, 100) == 0x3366CC; }))
+        << std::hex << PixelAt(view, 320, 200, 160, 100);
+    EXPECT_TRUE(PumpUntil([&] { return !events.finished.empty() && !events.titles.empty() &&
+                                       events.titles.back() == L"Colour page"; }));
+    EXPECT_EQ(PixelAt(view, 320, 200, 319, 199), 0x3366CCu);
+    EXPECT_GE(events.documentReady, 1);
+    EXPECT_EQ(events.documentReadyParam, &events);
+    ASSERT_FALSE(events.finished.empty());
+    EXPECT_EQ(events.finished.back().first, url);
+    EXPECT_EQ(events.finished.back().second, WKE_LOADING_SUCCEEDED);
+    ASSERT_FALSE(events.urls.empty());
+    EXPECT_EQ(events.urls.back().first, url);
+    EXPECT_TRUE(events.urls.back().second);
+    EXPECT_GE(events.paints, 1);
+    EXPECT_EQ(events.paintedCentre, RGB(0x33, 0x66, 0xCC));
+    EXPECT_GT(events.lastDirty.right, events.lastDirty.left);
+
+    bool seen = false;
+    for (const LoggedRequest& r : server.Requests()) {
+        if (r.path != "/colour.html") continue;
+        seen = true;
+        EXPECT_EQ(r.userAgent, kTestUserAgent);
+        EXPECT_EQ(r.acceptLanguage.compare(0, 5, "de-DE"), 0) << r.acceptLanguage;
+    }
+    EXPECT_TRUE(seen);
+    wkeDestroyWebView(view);
+}
+
+TEST_F(EngineBrowserTest, FailedLoadAndSubFrameAreToldApart) {
+    server.AddPage("/outer.html", "<html><body><iframe src='/inner.html'></iframe></body></html>");
+    server.AddPage("/inner.html", "<html><body>inner</body></html>");
+    LoadEvents events;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnURLChanged(view, OnUrl, &events);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    const std::wstring outer = server.WideUrl("/outer.html");
+    const std::wstring inner = server.WideUrl("/inner.html");
+    wkeLoadURLW(view, outer.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
+    bool innerSeen = false;
+    bool outerSeen = false;
+    for (const auto& u : events.urls) {
+        if (u.first == inner) innerSeen = !u.second;
+        if (u.first == outer) outerSeen = u.second;
+    }
+    EXPECT_TRUE(innerSeen) << "the sub-frame's address arrives as a sub-frame";
+    EXPECT_TRUE(outerSeen) << "the page's address arrives as the main frame";
+
+    // Nothing listens on port 1: the load fails and says so.
+    events.finished.clear();
+    wkeLoadURLW(view, L"http://127.0.0.1:1/nothing.html");
+    ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
+    EXPECT_EQ(events.finished.front().second, WKE_LOADING_FAILED);
+    EXPECT_EQ(events.finished.front().first, L"http://127.0.0.1:1/nothing.html");
+    wkeDestroyWebView(view);
+}
+
+// ---- script ----
+
+struct NativeCall {
+    int argc = -1;
+    std::vector<std::wstring> texts;
+    std::vector<bool> strings;
+};
+std::vector<NativeCall> g_nativeCalls;
+
+jsValue WKE_CALL NativeRecorder(jsExecState es) {
+    NativeCall call;
+    call.argc = jsArgCount(es);
+    for (int i = 0; i < call.argc; ++i) {
+        jsValue arg = jsArg(es, i);
+        call.strings.push_back(jsIsString(arg));
+        call.texts.push_back(jsToTempStringW(es, arg));
+    }
+    g_nativeCalls.push_back(call);
+    return jsUndefined();
+}
+
+struct AlertEvents {
+    wkeWebView view = nullptr;
+    std::vector<std::wstring> messages;
+    std::wstring scriptDuringAlert;
+};
+
+void WKE_CALL OnAlert(wkeWebView view, void* param, wkeString message) {
+    auto* e = static_cast<AlertEvents*>(param);
+    e->messages.push_back(EngineText(message));
+    // The page is stopped inside alert(): a script call must come back empty, not hang.
+    e->scriptDuringAlert = ScriptText(view, wkeRunJS(view, "1+1"));
+}
+
+TEST_F(EngineBrowserTest, ScriptRunsBoundFunctionsReceiveArgumentsAndAlertsWait) {
+    jsBindFunction("EarlyNative", NativeRecorder, 2);
+    server.AddPage("/script.html",
+                   "<html><head><script>EarlyNative('from page', 42, null);"
+                   "function join(a,b){return a+'|'+b;}</script></head><body>s</body></html>");
+    LoadEvents events;
+    AlertEvents alerts;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    wkeOnAlertBox(view, OnAlert, &alerts);
+    const std::wstring url = server.WideUrl("/script.html");
+    wkeLoadURLW(view, url.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return !g_nativeCalls.empty() && !events.finished.empty(); }));
+
+    const NativeCall& early = g_nativeCalls.front();
+    ASSERT_EQ(early.argc, 3);
+    EXPECT_TRUE(early.strings[0]);
+    EXPECT_EQ(early.texts[0], L"from page");
+    EXPECT_FALSE(early.strings[1]);
+    EXPECT_EQ(early.texts[1], L"42");
+    EXPECT_FALSE(early.strings[2]);
+
+    jsValue product = wkeRunJS(view, "6*7");
+    EXPECT_EQ(ScriptText(view, product), L"42");
+    EXPECT_FALSE(jsIsString(product));
+    jsValue text = wkeRunJS(view, "'caf\xC3\xA9' + 1");
+    EXPECT_TRUE(jsIsString(text));
+    EXPECT_EQ(ScriptText(view, text), L"caf\u00e9" L"1");
+
+    jsExecState es = wkeGlobalExec(view);
+    jsValue args[2] = {jsStringW(es, L"left"), jsStringW(es, L"right \"quoted\"")};
+    EXPECT_EQ(ScriptText(view, jsCallGlobal(es, jsGetGlobal(es, "join"), args, 2)), L"left|right \"quoted\"");
+    EXPECT_EQ(ScriptText(view, jsCallGlobal(es, jsGetGlobal(es, "noSuchFunction"), args, 1)), L"undefined");
+
+    // A function bound after the page loaded reaches the page that is already there.
+    g_nativeCalls.clear();
+    jsBindFunction("LateNative", NativeRecorder, 1);
+    wkeRunJS(view, "LateNative('late')");
+    ASSERT_TRUE(PumpUntil([&] { return !g_nativeCalls.empty(); }));
+    ASSERT_EQ(g_nativeCalls.front().argc, 1);
+    EXPECT_EQ(g_nativeCalls.front().texts[0], L"late");
+
+    // The page goes on after the handler has returned, and not before.
+    g_nativeCalls.clear();
+    alerts.view = view;
+    wkeRunJS(view, "setTimeout(function(){alert('stop here');LateNative('after alert');},0)");
+    ASSERT_TRUE(PumpUntil([&] { return !g_nativeCalls.empty(); }));
+    ASSERT_EQ(alerts.messages.size(), 1u);
+    EXPECT_EQ(alerts.messages[0], L"stop here");
+    EXPECT_EQ(alerts.scriptDuringAlert, L"undefined");
+    EXPECT_EQ(g_nativeCalls.front().texts[0], L"after alert");
+    wkeDestroyWebView(view);
+}
+
+// ---- navigation and input ----
+
+struct NavigationEvents {
+    bool allow = false;
+    std::vector<std::pair<int, std::wstring>> seen;
+};
+
+bool WKE_CALL OnNavigation(wkeWebView, void* param, wkeNavigationType type, wkeString url) {
+    auto* e = static_cast<NavigationEvents*>(param);
+    e->seen.emplace_back(type, EngineText(url));
+    return e->allow;
+}
+
+void Click(wkeWebView view, int x, int y) {
+    wkeFireMouseEvent(view, WM_MOUSEMOVE, x, y, 0);
+    wkeFireMouseEvent(view, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+    wkeFireMouseEvent(view, WM_LBUTTONUP, x, y, 0);
+}
+
+TEST_F(EngineBrowserTest, LinkClickAsksNavigationAndCancelKeepsThePageWhileTypedFormSubmits) {
+    server.AddPage("/nav.html",
+                   "<html><body style='margin:0'>"
+                   "<a href='/target.html' style='position:absolute;left:0;top:0;width:200px;height:80px;"
+                   "display:block'>link</a>"
+                   "<form action='/submitted.html'><input name='q' style='position:absolute;left:0;top:120px;"
+                   "width:200px;height:30px'></form></body></html>");
+    server.AddPage("/target.html", "<html><body>target</body></html>");
+    server.AddPage("/submitted.html", "<html><head><title>submitted</title></head><body>ok</body></html>");
+    LoadEvents events;
+    NavigationEvents navigation;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeResize(view, 400, 300);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    wkeOnTitleChanged(view, OnTitle, &events);
+    wkeOnNavigation(view, OnNavigation, &navigation);
+    const std::wstring url = server.WideUrl("/nav.html");
+    wkeLoadURLW(view, url.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
+    EXPECT_TRUE(navigation.seen.empty()) << "a load the caller started is not the handler's to judge";
+
+    Click(view, 50, 40);
+    ASSERT_TRUE(PumpUntil([&] { return !navigation.seen.empty(); }));
+    EXPECT_EQ(navigation.seen[0].first, WKE_NAVIGATION_TYPE_LINKCLICK);
+    EXPECT_EQ(navigation.seen[0].second, server.WideUrl("/target.html"));
+    // The cancelled request ends as cancelled, never reaches the server, and the page stays.
+    ASSERT_TRUE(PumpUntil([&] { return events.finished.size() >= 2; }));
+    EXPECT_EQ(events.finished[1].second, WKE_LOADING_CANCELED);
+    EXPECT_FALSE(server.WasRequested("/target.html"));
+    EXPECT_EQ(ScriptText(view, wkeRunJS(view, "location.pathname")), L"/nav.html");
+
+    navigation.allow = true;
+    Click(view, 50, 135);
+    for (wchar_t c : std::wstring(L"Hi")) {
+        wkeFireKeyDownEvent(view, towupper(c), 0, false);
+        wkeFireKeyPressEvent(view, c, 0, false);
+        wkeFireKeyUpEvent(view, towupper(c), 0, false);
+    }
+    EXPECT_TRUE(PumpUntil([&] { return ScriptText(view, wkeRunJS(view, "document.forms[0].q.value")) == L"Hi"; }));
+    wkeRect caret = wkeGetCaretRect(view);
+    EXPECT_TRUE(PumpUntil([&] { caret = wkeGetCaretRect(view); return caret.y >= 120 && caret.y < 150; }))
+        << caret.x << "," << caret.y;
+    wkeFireKeyDownEvent(view, VK_RETURN, 0, false);
+    wkeFireKeyPressEvent(view, L'\r', 0, false);
+    wkeFireKeyUpEvent(view, VK_RETURN, 0, false);
+    ASSERT_TRUE(PumpUntil([&] { return !events.titles.empty() && events.titles.back() == L"submitted"; }));
+    ASSERT_EQ(navigation.seen.size(), 2u);
+    EXPECT_EQ(navigation.seen[1].first, WKE_NAVIGATION_TYPE_FORMSUBMITTE);
+    EXPECT_EQ(navigation.seen[1].second, server.WideUrl("/submitted.html?q=Hi"));
+    EXPECT_TRUE(server.WasRequested("/submitted.html?q=Hi"));
+    wkeDestroyWebView(view);
+}
+
+// ---- new windows ----
+
+struct CreateViewEvents {
+    std::vector<std::pair<int, std::wstring>> requests;
+    wkeWindowFeatures features{};
+    std::vector<wkeWebView> created;
+    LoadEvents createdEvents;
+};
+
+wkeWebView WKE_CALL OnCreateView(wkeWebView, void* param, wkeNavigationType type, wkeString url,
+                                 const wkeWindowFeatures* features) {
+    auto* e = static_cast<CreateViewEvents*>(param);
+    e->requests.emplace_back(type, EngineText(url));
+    if (features) e->features = *features;
+    // Making a view from inside a handler works like anywhere else.
+    wkeWebView view = wkeCreateWebView();
+    wkeSetUserAgent(view, kTestUserAgent);
+    wkeOnURLChanged(view, OnUrl, &e->createdEvents);
+    e->created.push_back(view);
+    return view;
+}
+
+TEST_F(EngineBrowserTest, WindowOpenAndBlankTargetReachCreateViewWhoseViewGetsThePage) {
+    server.AddPage("/opener.html",
+                   "<html><body style='margin:0'><a href='/blank.html' target='_blank' style='display:block;"
+                   "width:200px;height:80px'>new</a></body></html>");
+    server.AddPage("/popup.html", "<html><body>popup</body></html>");
+    server.AddPage("/blank.html", "<html><body>blank</body></html>");
+    LoadEvents events;
+    CreateViewEvents created;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    wkeOnCreateView(view, OnCreateView, &created);
+    const std::wstring url = server.WideUrl("/opener.html");
+    wkeLoadURLW(view, url.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
+
+    wkeRunJS(view, "window.open('/popup.html','w','left=10,top=20,width=400,height=300')");
+    ASSERT_TRUE(PumpUntil([&] { return !created.requests.empty(); }));
+    EXPECT_EQ(created.requests[0].second, server.WideUrl("/popup.html"));
+    EXPECT_EQ(created.features.x, 10);
+    EXPECT_EQ(created.features.y, 20);
+    EXPECT_EQ(created.features.width, 400);
+    EXPECT_EQ(created.features.height, 300);
+    const std::wstring popupUrl = server.WideUrl("/popup.html");
+    EXPECT_TRUE(PumpUntil([&] {
+        for (const auto& u : created.createdEvents.urls)
+            if (u.first == popupUrl && u.second) return true;
+        return false;
+    }));
+    // The returned view fetched the page with its own user agent. (The browser may already have
+    // started a request for the window it opened itself before that window could be stopped.)
+    bool popupRequestedByView = false;
+    for (const LoggedRequest& r : server.Requests())
+        popupRequestedByView |= r.path == "/popup.html" && r.userAgent == kTestUserAgent;
+    EXPECT_TRUE(popupRequestedByView);
+
+    Click(view, 50, 40);
+    ASSERT_TRUE(PumpUntil([&] { return created.requests.size() >= 2; }));
+    EXPECT_EQ(created.requests[1].first, WKE_NAVIGATION_TYPE_LINKCLICK);
+    EXPECT_EQ(created.requests[1].second, server.WideUrl("/blank.html"));
+    EXPECT_TRUE(PumpUntil([&] { return server.WasRequested("/blank.html"); }));
+    EXPECT_EQ(ScriptText(view, wkeRunJS(view, "location.pathname")), L"/opener.html");
+    for (wkeWebView v : created.created) wkeDestroyWebView(v);
+    wkeDestroyWebView(view);
+}
+
+// ---- window views ----
+
+TEST_F(EngineBrowserTest, PopupWindowViewPaintsItsWindowAndTakesItsInput) {
+    server.AddPage("/window.html",
+                   "<html><body style='margin:0;background:#3366cc' "
+                   "onmousedown=\"document.title='clicked '+event.clientX+','+event.clientY\"></body></html>");
+    LoadEvents events;
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_POPUP, nullptr, 10, 10, 400, 300);
+    ASSERT_NE(view, nullptr);
+    HWND window = wkeGetHostHWND(view);
+    ASSERT_TRUE(IsWindow(window));
+    wkeSetWindowTitle(view, "Popup \xC3\xA9");
+    wchar_t title[32] = {};
+    GetWindowTextW(window, title, 32);
+    EXPECT_STREQ(title, L"Popup \u00e9");
+    wkeOnTitleChanged(view, OnTitle, &events);
+    wkeShowWindow(view, true);
+    wkeMoveToCenter(view);
+    EXPECT_TRUE(IsWindowVisible(window));
+    const std::wstring url = server.WideUrl("/window.html");
+    wkeLoadURLW(view, url.c_str());
+
+    // The window shows the page: its own paint puts the page's colour on the screen.
+    EXPECT_TRUE(PumpUntil([&] {
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        HDC dc = GetDC(window);
+        COLORREF c = GetPixel(dc, 50, 50);
+        ReleaseDC(window, dc);
+        return c == RGB(0x33, 0x66, 0xCC);
+    }));
+    // Mouse messages to the window reach the page at the same client coordinates.
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 40));
+    PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(30, 40));
+    EXPECT_TRUE(PumpUntil([&] { return !events.titles.empty() && events.titles.back() == L"clicked 30,40"; }));
+
+    // A child window view lives inside its parent.
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr,
+                                  nullptr);
+    wkeWebView child = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, parent, 0, 0, 200, 100);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(GetParent(wkeGetHostHWND(child)), parent);
+    // A caller that names its own window as the view's takes over painting and input.
+    wkeSetHandle(child, parent);
+    EXPECT_EQ(wkeGetHostHWND(child), parent);
+    wkeDestroyWebView(child);
+    DestroyWindow(parent);
+    wkeDestroyWebView(view);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// The browser must not outlive the process that uses the engine, even when that process is killed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/Handles.h"
+#include "tests/engine/EngineTestSupport.h"
+
+namespace {
+
+// Linux processes whose command line contains `marker`, read from /proc through the Z: drive.
+int ProcessesMentioning(const std::string& marker) {
+    int count = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    do {
+        if (found.cFileName[0] < L'0' || found.cFileName[0] > L'9') continue;
+        std::wstring path = std::wstring(L"Z:\\proc\\") + found.cFileName + L"\\cmdline";
+        UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file) continue;
+        char buf[8192];
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) continue;
+        std::string cmdline(buf, got);
+        for (char& c : cmdline) {
+            if (c == '\0') c = ' ';
+        }
+        if (cmdline.find(marker) != std::string::npos && cmdline.find("--user-data-dir") != std::string::npos)
+            ++count;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+TEST(EngineLifetime, BrowserEndsWhenTheProcessUsingTheEngineIsKilled) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring helper(self);
+    helper = helper.substr(0, helper.find_last_of(L'\\') + 1) + L"engine_lifetime_helper.exe";
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+    UniqueHandle output(readEnd);
+    UniqueHandle childOutput(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi{};
+    std::wstring command = L"\"" + helper + L"\"";
+    ASSERT_TRUE(CreateProcessW(helper.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi));
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    childOutput.Reset();
+
+    // A blocking read: the helper writes "ready" once its browser is up, or ends (end of file).
+    std::string said;
+    char buf[64];
+    DWORD got = 0;
+    while (said.find("ready") == std::string::npos && ReadFile(output.Get(), buf, sizeof buf, &got, nullptr) && got)
+        said.append(buf, got);
+    ASSERT_NE(said.find("ready"), std::string::npos) << "the helper's engine did not start";
+
+    const std::string marker = "wke-browser-" + std::to_string(pi.dwProcessId) + "-";
+    EXPECT_GT(ProcessesMentioning(marker), 0) << "the browser should run while the helper does";
+
+    ASSERT_TRUE(TerminateProcess(process.Get(), 9));
+    ASSERT_EQ(WaitForSingleObject(process.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(PumpUntil([&] { return ProcessesMentioning(marker) == 0; }, 20000))
+        << ProcessesMentioning(marker) << " browser processes outlived the helper";
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#include "tests/engine/EngineTestSupport.h"
+
+namespace {
+
+std::wstring NodeDllPath() {
+    // The build gives the Unix path of node.dll; the Z: drive shows the Unix root under Wine.
+    std::string unixPath = ORVEL_NODE_DLL;
+    std::wstring path = L"Z:";
+    for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    return path;
+}
+
+}  // namespace
+
+bool LoadTestEngine() {
+    static int loaded = -1;
+    if (loaded < 0) {
+        static const std::wstring path = NodeDllPath();
+        g_webEngineDllPath = path.c_str();
+        loaded = LoadWebEngine(nullptr) && wkeCreateWebView ? 1 : 0;
+    }
+    return loaded == 1;
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        // Wakes for the next message; the timeout only bounds how late the deadline is noticed.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now < 50 ? deadline - now : 50),
+                                  QS_ALLINPUT);
+    }
+}
+
+std::wstring EngineText(wkeString s) {
+    const wchar_t* text = wkeGetStringW(s);
+    return text ? text : L"";
+}
+
+std::wstring ScriptText(wkeWebView view, jsValue value) {
+    const wchar_t* text = jsToStringW(wkeGlobalExec(view), value);
+    return text ? text : L"";
+}

@@ -1,0 +1,24 @@
+// What the browser-backed engine tests share: loading the engine built beside them, running the
+// message loop until a condition holds, and the user agent the launcher sends.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/WebEngineLoader.h"
+
+constexpr char kTestUserAgent[] =
+    "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/86.0.4240.111 Safari/537.36 "
+    "OrvelClient/2.0";
+
+// Loads and initialises the engine once per process; false when it or its browser does not start.
+bool LoadTestEngine();
+
+// Dispatches messages until `done` answers true or `timeoutMs` passes; returns the last answer.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
+
+// Text of an engine string, or of a script value.
+std::wstring EngineText(wkeString s);
+std::wstring ScriptText(wkeWebView view, jsValue value);

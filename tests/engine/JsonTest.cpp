@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/Json.h"
+
+namespace {
+
+Json ParseText(const std::string& text, bool* ok = nullptr) { return Json::Parse(text.data(), text.size(), ok); }
+
+TEST(Json, ParsesADevToolsMessageAndReadsItsMembers) {
+    bool ok = false;
+    Json m = ParseText(R"({"id":7,"result":{"value":"a\"b","list":[1,2.5,-3e2],"flag":true,"none":null}})", &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(m["id"].AsInt(), 7);
+    EXPECT_EQ(m["result"]["value"].AsString(), "a\"b");
+    EXPECT_EQ(m["result"]["list"].Size(), 3u);
+    EXPECT_DOUBLE_EQ(m["result"]["list"].At(1).AsNumber(), 2.5);
+    EXPECT_DOUBLE_EQ(m["result"]["list"].At(2).AsNumber(), -300);
+    EXPECT_TRUE(m["result"]["flag"].AsBool());
+    EXPECT_TRUE(m["result"]["none"].IsNull());
+    EXPECT_TRUE(m["missing"]["deeper"].IsNull());
+    EXPECT_TRUE(m["result"]["list"].At(9).IsNull());
+}
+
+TEST(Json, DecodesEscapesAndSurrogatePairsToUtf8) {
+    Json s = ParseText(R"("\u00e9\ud83d\ude00\n\t\/")");
+    EXPECT_EQ(s.AsString(), "\xC3\xA9\xF0\x9F\x98\x80\n\t/");
+    EXPECT_EQ(ParseText(R"("\ud800x")").AsString(), "\xEF\xBF\xBDx") << "a lone surrogate becomes U+FFFD";
+}
+
+TEST(Json, RefusesBrokenAndHostileText) {
+    for (const char* bad : {"", "{", "[1,]", "{\"a\" 1}", "\"unterminated", "tru", "{\"a\":1} x", "\"\\q\""}) {
+        bool ok = true;
+        EXPECT_TRUE(ParseText(bad, &ok).IsNull()) << bad;
+        EXPECT_FALSE(ok) << bad;
+    }
+    bool ok = true;
+    ParseText(std::string(100000, '['), &ok);
+    EXPECT_FALSE(ok) << "deep nesting is refused, not recursed into";
+}
+
+TEST(Json, SerialisesWhatItParsesAndQuotesForScripts) {
+    Json o = Json::Object();
+    o.Set("text", "line\nquote\"back\\slash\x01").Set("n", 42).Set("f", 0.5).Set("list", Json::Array().Push(true).Push(nullptr));
+    std::string text = o.Serialize();
+    bool ok = false;
+    Json back = ParseText(text, &ok);
+    ASSERT_TRUE(ok) << text;
+    EXPECT_EQ(back["text"].AsString(), "line\nquote\"back\\slash\x01");
+    EXPECT_EQ(back["n"].AsInt(), 42);
+    EXPECT_EQ(text.find("42.0"), std::string::npos);
+    EXPECT_DOUBLE_EQ(back["f"].AsNumber(), 0.5);
+    EXPECT_EQ(JsonQuote("a\xE2\x80\xA8" "b"), "\"a\\u2028b\"") << "a line separator would end a script line";
+}
+
+}  // namespace
