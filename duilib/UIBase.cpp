@@ -25,6 +25,10 @@ HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle,
     return hWnd;
 }
 
+HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle) {
+    return Create(hwndParent, pstrName, dwStyle, dwExStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+}
+
 void CWindowWnd::CenterWindow() {
     if (!IsWindow(m_hWnd)) return;
     RECT rc{};

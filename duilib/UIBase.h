@@ -16,8 +16,13 @@ public:
 
     // Registers the window class (GetWindowClassName) and creates the window. Null on failure;
     // then OnFinalMessage is not called and the caller still owns the object.
-    HWND Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle, int x = CW_USEDEFAULT,
-                int y = CW_USEDEFAULT, int cx = CW_USEDEFAULT, int cy = CW_USEDEFAULT, HMENU hMenu = nullptr);
+    // The placement is all or nothing: with defaulted coordinates a call that leaves out the
+    // extended style still compiled and shifted x into it (100 sets WS_EX_MDICHILD, and
+    // CreateWindowEx then fails before WM_CREATE).
+    HWND Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle, int x, int y, int cx,
+                int cy, HMENU hMenu = nullptr);
+    // Default placement (CW_USEDEFAULT for position and size).
+    HWND Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle);
     // Centres the window in the work area of its monitor (of the owner's, when it has one).
     void CenterWindow();
     void ShowWindow(bool bShow = true, bool bTakeFocus = true);

@@ -50,9 +50,11 @@ void CRenderGDI::UpdateRect(HDC hdcSource, int x, int y, int cx, int cy) {
         CreateSurface();
         if (!m_pBits) return;
     }
-    WindowDC window(m_hWnd);
     // The whole surface extent from (x, y) on: the bitmap and window bounds clip the rest.
     BitBlt(m_hMemDC.Get(), x, y, m_nWidth, m_nHeight, hdcSource, x, y, SRCCOPY);
+    // Without a window GetDC would hand out the whole screen's DC: keep the update off the desktop.
+    if (!m_hWnd) return;
+    WindowDC window(m_hWnd);
     BitBlt(window.Get(), x, y, m_nWidth, m_nHeight, m_hMemDC.Get(), x, y, SRCCOPY);
 }
 

@@ -32,7 +32,7 @@ bool ShownWith(HWND hwnd, POINT pt, DWORD expected, Capture& capture) {
 TEST(SkinnedPainting, LoginScreenshotShowsTheArtwork) {
     SetUpSkin();
     RecordingWindow window(L"XML_LOGIN");
-    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 1500, 900);
+    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 0, 1500, 900);
     ASSERT_NE(hwnd, nullptr);
     window.CenterWindow();
     UpdateWindow(hwnd);
@@ -64,7 +64,7 @@ TEST(SkinnedPainting, LoginScreenshotShowsTheArtwork) {
 TEST(SkinnedPainting, UpdateScreenshotShowsTitleBarAndProgress) {
     SetUpSkin();
     RecordingWindow window(L"XML_UPDATE");
-    const HWND hwnd = window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 400, 300);
+    const HWND hwnd = window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 0, 400, 300);
     ASSERT_NE(hwnd, nullptr);
     window.CenterWindow();
     auto* progress = static_cast<CProgressUI*>(window.Manager().FindControl(L"progress")->GetInterface(L"Progress"));
@@ -88,7 +88,7 @@ TEST(SkinnedPainting, UpdateScreenshotShowsTitleBarAndProgress) {
 TEST(SkinnedPainting, ProgressSetFromAnotherThreadRepaintsTheBar) {
     SetUpSkin();
     RecordingWindow window(L"XML_UPDATE");
-    const HWND hwnd = window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 400, 300);
+    const HWND hwnd = window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 0, 400, 300);
     ASSERT_NE(hwnd, nullptr);
     auto* progress = static_cast<CProgressUI*>(window.Manager().FindControl(L"progress")->GetInterface(L"Progress"));
     ASSERT_NE(progress, nullptr);

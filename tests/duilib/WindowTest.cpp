@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 #include <thread>
+#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -89,7 +91,7 @@ TEST(SkinnedWindow, LoginSkinGivesSizeAndEveryNamedControlItsPlace) {
 TEST(SkinnedWindow, UpdateSkinLaysOutTitleBarAndProgress) {
     SetUpSkin();
     RecordingWindow window(L"XML_UPDATE");
-    const HWND hwnd = window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 400, 300);
+    const HWND hwnd = window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 0, 400, 300);
     ASSERT_NE(hwnd, nullptr);
     RECT rc{};
     GetWindowRect(hwnd, &rc);
@@ -110,21 +112,51 @@ TEST(SkinnedWindow, UpdateSkinLaysOutTitleBarAndProgress) {
     DestroyWindow(hwnd);
 }
 
+namespace {
+
+// Whether Create accepts a placement without the extended style before it: such a call used to
+// compile and move x into the extended style.
+template <typename W, typename = void>
+struct TakesPlacementWithoutExStyle : std::false_type {};
+template <typename W>
+struct TakesPlacementWithoutExStyle<
+    W, std::void_t<decltype(std::declval<W&>().Create(nullptr, L"", DWORD{}, 100, 100, 400, 300))>>
+    : std::true_type {};
+
+}  // namespace
+
+TEST(SkinnedWindow, CreatedAwayFromTheOriginKeepsItsPlaceAndTakesTheSkinSize) {
+    EXPECT_FALSE(TakesPlacementWithoutExStyle<RecordingWindow>::value);
+    SetUpSkin();
+    RecordingWindow window(L"XML_LOGIN");
+    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 100, 100, 1500, 900);
+    ASSERT_NE(hwnd, nullptr) << "error " << GetLastError();
+    EXPECT_EQ(window.m_initCount, 1);
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(rc.left, 100);
+    EXPECT_EQ(rc.top, 100);
+    EXPECT_EQ(rc.right - rc.left, 1100);
+    EXPECT_EQ(rc.bottom - rc.top, 550);
+    DestroyWindow(hwnd);
+    EXPECT_TRUE(window.m_final);
+}
+
 TEST(SkinnedWindow, MissingSkinMakesCreateFailCleanly) {
     SetUpSkin();
     RecordingWindow window(L"XML_GAME");  // listed in res.xml, but no member in the archive
-    EXPECT_EQ(window.Create(nullptr, L"Nothing", kSkinnedStyle, 0, 0, 10, 10), nullptr);
+    EXPECT_EQ(window.Create(nullptr, L"Nothing", kSkinnedStyle, 0, 0, 0, 10, 10), nullptr);
     EXPECT_EQ(window.GetHWND(), nullptr);
     EXPECT_EQ(window.m_initCount, 0);
     EXPECT_FALSE(window.m_final);  // the caller still owns the object
     RecordingWindow unknown(L"no-such-skin.xml");
-    EXPECT_EQ(unknown.Create(nullptr, L"Nothing", kSkinnedStyle, 0, 0, 10, 10), nullptr);
+    EXPECT_EQ(unknown.Create(nullptr, L"Nothing", kSkinnedStyle, 0, 0, 0, 10, 10), nullptr);
 }
 
 TEST(SkinnedWindow, ButtonClickReachesOnClickWithItsSender) {
     SetUpSkin();
     RecordingWindow window(L"XML_LOGIN");
-    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 1500, 900);
+    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 0, 1500, 900);
     ASSERT_NE(hwnd, nullptr);
     CControlUI* btn3 = window.Manager().FindControl(L"Btn3");
     ClickAt(hwnd, CenterOf(btn3->GetPos()));
@@ -145,7 +177,7 @@ TEST(SkinnedWindow, ButtonClickReachesOnClickWithItsSender) {
 TEST(SkinnedWindow, CloseAndMinimiseButtonsTakeTheirDefaultActions) {
     SetUpSkin();
     RecordingWindow window(L"XML_LOGIN");
-    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 1500, 900);
+    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 0, 1500, 900);
     ASSERT_NE(hwnd, nullptr);
     CPaintManagerUI& pm = window.Manager();
 
@@ -167,7 +199,7 @@ TEST(SkinnedWindow, CloseAndMinimiseButtonsTakeTheirDefaultActions) {
 TEST(SkinnedWindow, CloseFromAnotherThreadReachesOnClose) {
     SetUpSkin();
     RecordingWindow window(L"XML_UPDATE");
-    ASSERT_NE(window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 400, 300), nullptr);
+    ASSERT_NE(window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 0, 400, 300), nullptr);
     std::thread([&window] { window.Close(1); }).join();
     EXPECT_TRUE(PumpUntil([&] { return window.m_final; }));
     EXPECT_EQ(window.m_closeCount, 1);
@@ -176,7 +208,7 @@ TEST(SkinnedWindow, CloseFromAnotherThreadReachesOnClose) {
 TEST(SkinnedWindow, FindControlByPointFindsTheTopmostControl) {
     SetUpSkin();
     RecordingWindow window(L"XML_LOGIN");
-    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 1500, 900);
+    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 0, 1500, 900);
     ASSERT_NE(hwnd, nullptr);
     CPaintManagerUI& pm = window.Manager();
     EXPECT_EQ(pm.FindControl(POINT{300, 200}), pm.FindControl(L"login"));  // inside body, over the page
@@ -207,7 +239,7 @@ TEST(SkinnedWindow, FindControlByPointFindsTheTopmostControl) {
 TEST(SkinnedWindow, MessageFiltersSeeMessagesFirstAndCanHandleThem) {
     SetUpSkin();
     RecordingWindow window(L"XML_LOGIN");
-    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 1500, 900);
+    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 0, 1500, 900);
     ASSERT_NE(hwnd, nullptr);
     CPaintManagerUI& pm = window.Manager();
     RecordingFilter filter;
@@ -242,7 +274,7 @@ TEST(SkinnedWindow, MessageFiltersSeeMessagesFirstAndCanHandleThem) {
 TEST(SkinnedWindow, CaptionDragsExceptOverControlsThatTakeTheMouse) {
     SetUpSkin();
     RecordingWindow window(L"XML_UPDATE");
-    const HWND hwnd = window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 400, 300);
+    const HWND hwnd = window.Create(nullptr, L"Update", kSkinnedStyle, 0, 0, 0, 400, 300);
     ASSERT_NE(hwnd, nullptr);
     auto hitTest = [hwnd](int x, int y) {
         POINT pt{x, y};
@@ -283,7 +315,7 @@ DUI_END_MESSAGE_MAP()
 TEST(SkinnedWindow, NotificationMapRunsEntriesOfEveryMapInTheChain) {
     SetUpSkin();
     MapWindow window;
-    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 1500, 900);
+    const HWND hwnd = window.Create(nullptr, L"Login", kSkinnedStyle, 0, 0, 0, 1500, 900);
     ASSERT_NE(hwnd, nullptr);
     CPaintManagerUI& pm = window.Manager();
     ClickAt(hwnd, CenterOf(pm.FindControl(L"Btn4")->GetPos()));
@@ -293,3 +325,4 @@ TEST(SkinnedWindow, NotificationMapRunsEntriesOfEveryMapInTheChain) {
     EXPECT_EQ(window.m_clicks.size(), 2u);  // the base map still sends clicks to OnClick
     DestroyWindow(hwnd);
 }
+
