@@ -57,7 +57,7 @@ orvel_start_display() {
 }
 
 orvel_stop_display() {
-    [ -n "${ORVEL_XVFB_PID:-}" ] && kill "$ORVEL_XVFB_PID" 2>/dev/null
+    [ -n "${ORVEL_XVFB_PID:-}" ] && kill "$ORVEL_XVFB_PID" 2>/dev/null || true
     ORVEL_XVFB_PID=""
 }
 
@@ -71,8 +71,18 @@ orvel_start_wine() {
     mkdir -p "$WINEPREFIX"
     "$ORVEL_WINESERVER" -p </dev/null >/dev/null 2>&1
     "$ORVEL_WINE64" wineboot -i </dev/null >/dev/null 2>&1
+    # Wine's desktop process ends a few seconds after the last ordinary Wine process does, and
+    # the next one would start it again as its own child (a test counting the processes it
+    # starts would see it). An idle cmd.exe reading a pipe that never closes keeps it alive.
+    local fifo="$WINEPREFIX/.keepalive"
+    rm -f "$fifo" && mkfifo "$fifo"
+    sleep infinity >"$fifo" &
+    ORVEL_KEEPALIVE_FEEDER=$!
+    "$ORVEL_WINE64" cmd.exe <"$fifo" >/dev/null 2>&1 &
 }
 
 orvel_stop_wine() {
+    [ -n "${ORVEL_KEEPALIVE_FEEDER:-}" ] && kill "$ORVEL_KEEPALIVE_FEEDER" 2>/dev/null || true
+    ORVEL_KEEPALIVE_FEEDER=""
     [ -n "${WINEPREFIX:-}" ] && "$ORVEL_WINESERVER" -k </dev/null >/dev/null 2>&1 || true
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "common/Handles.h"
@@ -16,7 +17,9 @@ std::wstring Folder(const std::wstring& path) { return path.substr(0, path.rfind
 std::wstring TempFolder() {
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring folder = std::wstring(temp) + L"orvel_restart_" + std::to_wstring(GetCurrentProcessId());
+    // Wine reuses process ids at once: the tick count keeps two tests' folders apart.
+    std::wstring folder = std::wstring(temp) + L"orvel_restart_" + std::to_wstring(GetCurrentProcessId()) +
+                          L"_" + std::to_wstring(GetTickCount64());
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }
@@ -60,16 +63,21 @@ RestartResult RunProbe(const std::wstring& probe, const std::wstring& command) {
     EXPECT_EQ(WaitForSingleObject(process.Get(), 20000), WAIT_OBJECT_0);
     GetExitCodeProcess(process.Get(), &result.probeExit);
 
+    // Woken by the folder's change notification, and polled as well: under load Wine may refuse
+    // the notification (it rests on the host's inotify instances) or deliver it late.
     const ULONGLONG deadline = GetTickCount64() + 20000;
-    while (GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    // The marker is renamed into place whole; it counts once it can be read with both lines.
+    while ((result.marker = ReadFileText(marker)).find('\n') == std::string::npos) {
         const ULONGLONG now = GetTickCount64();
-        if (now >= deadline || !watch) break;
-        if (WaitForSingleObject(watch.Get(), static_cast<DWORD>(deadline - now)) != WAIT_OBJECT_0)
-            break;
-        FindNextChangeNotification(watch.Get());
+        if (now >= deadline) break;
+        const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 100));
+        if (watch) {
+            if (WaitForSingleObject(watch.Get(), slice) == WAIT_OBJECT_0) FindNextChangeNotification(watch.Get());
+        } else {
+            Sleep(slice);
+        }
     }
-    result.marker = ReadFileText(marker);
-    FindCloseChangeNotification(watch.Release());
+    if (watch) FindCloseChangeNotification(watch.Release());
     return result;
 }
 
