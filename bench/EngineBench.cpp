@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/LoopbackHttpServer.h"
+#include "tests/support/LoopbackHttpServer.h"
 
 namespace {
 
@@ -43,12 +43,12 @@ int main() {
     wkeResize(view, 800, 600);
     wkeOnPaintUpdated(view, CountFrame, nullptr);
 
-    const std::wstring animated = server.WideUrl("/animated.html");
+    const std::wstring animated = server.Url("/animated.html");
     wkeLoadURLW(view, animated.c_str());
     PumpUntil([] { return g_frames > 0; });
     std::printf("animated 800x600 page: %.1f frames/s\n", FramesPerSecond(5000));
 
-    const std::wstring still = server.WideUrl("/still.html");
+    const std::wstring still = server.Url("/still.html");
     wkeLoadURLW(view, still.c_str());
     PumpUntil([] { return false; }, 1500);
     std::printf("still page: %.1f frames/s\n", FramesPerSecond(3000));

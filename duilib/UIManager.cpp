@@ -1,5 +1,6 @@
 #include "duilib/UIManager.h"
 
+#include "common/Dib.h"
 #include "duilib/UIControl.h"
 
 #include <windowsx.h>
@@ -250,15 +251,8 @@ HDC CPaintManagerUI::RenderOffscreen(const RECT& dirty) {
     const SIZE size = GetClientSize();
     if (!m_pRoot || size.cx <= 0 || size.cy <= 0 || IsRectEmpty(&dirty)) return nullptr;
     if (!m_offscreenDC.Get() || size.cx != m_offscreenSize.cx || size.cy != m_offscreenSize.cy) {
-        BITMAPINFO bmi{};
-        bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-        bmi.bmiHeader.biWidth = size.cx;
-        bmi.bmiHeader.biHeight = -size.cy;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        UniqueBitmap bitmap(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        UniqueBitmap bitmap = CreateTopDownDib(size.cx, size.cy, &bits);
         if (!bitmap) return nullptr;
         if (!m_offscreenDC.Get()) m_offscreenDC.Reset(CreateCompatibleDC(nullptr));
         if (!m_offscreenDC.Get()) return nullptr;

@@ -1,5 +1,6 @@
 #include "duilib/UIRender.h"
 
+#include "common/Dib.h"
 #include "duilib/UIAttributes.h"
 #include "duilib/UIManager.h"
 #include "duilib/UISkin.h"
@@ -87,17 +88,10 @@ std::unique_ptr<TImageInfo> LoadSkinImage(const wchar_t* file) {
         height > kMaxImageSide) {
         return nullptr;
     }
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = static_cast<LONG>(width);
-    bmi.bmiHeader.biHeight = -static_cast<LONG>(height);
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
     auto image = std::make_unique<TImageInfo>();
-    image->bitmap.Reset(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pixels, nullptr, 0));
-    if (!image->bitmap || !pixels) return nullptr;
+    image->bitmap = CreateTopDownDib(static_cast<int>(width), static_cast<int>(height), &pixels);
+    if (!image->bitmap) return nullptr;
     const UINT stride = width * 4;
     if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(pixels)))) return nullptr;
     GdiFlush();

@@ -1,5 +1,7 @@
 #include "engine/FrameBuffer.h"
 
+#include "common/Dib.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -19,17 +21,9 @@ RECT FrameBuffer::Update(const DecodedFrame& frame) {
         if (m_original) SelectObject(m_dc.Get(), m_original);
         m_bitmap.Reset();
         m_bits = nullptr;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = frame.width;
-        info.bmiHeader.biHeight = -frame.height;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        m_bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (!m_bitmap || !bits) {
-            m_bitmap.Reset();
+        m_bitmap = CreateTopDownDib(frame.width, frame.height, &bits);
+        if (!m_bitmap) {
             m_width = m_height = 0;
             return changed;
         }

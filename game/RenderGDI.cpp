@@ -1,5 +1,7 @@
 #include "game/RenderGDI.h"
 
+#include "common/Dib.h"
+
 bool CRenderGDI::Init(HWND hWnd) {
     m_hWnd = hWnd;
     m_hMemDC.Reset(CreateCompatibleDC(nullptr));
@@ -25,22 +27,15 @@ void CRenderGDI::Resize(int width, int height) {
 }
 
 void CRenderGDI::CreateSurface() {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = m_nWidth;
-    info.bmiHeader.biHeight = -m_nHeight;  // top-down, as the engine lays out its pixels
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    UniqueBitmap bitmap = CreateTopDownDib(m_nWidth, m_nHeight, &bits);  // laid out as the engine's pixels
     if (!bitmap) {
         // A zero or huge size: stay without a surface and keep dropping updates.
         m_pBits = nullptr;
         return;
     }
-    SelectObject(m_hMemDC.Get(), bitmap);
-    m_hBitmap.Reset(bitmap);  // the old one is deselected by now
+    SelectObject(m_hMemDC.Get(), bitmap.Get());
+    m_hBitmap = std::move(bitmap);  // the old one is deselected by now
     m_pBits = bits;
 }
 

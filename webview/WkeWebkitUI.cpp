@@ -1,5 +1,6 @@
 #include "webview/WkeWebkitUI.h"
 
+#include "common/Dib.h"
 #include "common/TextConv.h"
 
 #include <imm.h>
@@ -70,21 +71,12 @@ bool CWkeWebkitUI::DoPaint(HDC hDC, const RECT& rcPaint, CControlUI* pStopContro
     const int width = m_rcWeb.right - m_rcWeb.left;
     const int height = m_rcWeb.bottom - m_rcWeb.top;
     if (!m_pPixels && width > 0 && height > 0) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // rows run top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (bitmap && bits) {
-            SelectObject(m_hMemDC.Get(), bitmap);
-            m_hBitmap.Reset(bitmap);
+        UniqueBitmap bitmap = CreateTopDownDib(width, height, &bits);
+        if (bitmap) {
+            SelectObject(m_hMemDC.Get(), bitmap.Get());
+            m_hBitmap = std::move(bitmap);
             m_pPixels = static_cast<uint32_t*>(bits);
-        } else if (bitmap) {
-            DeleteObject(bitmap);
         }
     }
     // Without a bitmap there is nothing to paint into; the next paint tries again.

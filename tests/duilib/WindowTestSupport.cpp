@@ -1,6 +1,7 @@
 #include "WindowTestSupport.h"
 
 #include "common/Handles.h"
+#include "common/Dib.h"
 
 #include <gtest/gtest.h>
 
@@ -62,20 +63,6 @@ void SetUpSkin() {
     ASSERT_TRUE(CResourceManager::GetInstance()->LoadResource(L"res.xml"));
 }
 
-bool PumpUntil(const std::function<bool()>& done) {
-    const ULONGLONG deadline = GetTickCount64() + 5000;
-    while (!done()) {
-        if (GetTickCount64() > deadline) return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
-}
-
 void ClickAt(HWND hwnd, POINT pt) {
     const LPARAM lParam = MAKELPARAM(pt.x, pt.y);
     SendMessageW(hwnd, WM_MOUSEMOVE, 0, lParam);
@@ -93,15 +80,8 @@ Capture CaptureWindow(HWND hwnd) {
     capture.height = client.bottom;
     POINT origin{0, 0};
     ClientToScreen(hwnd, &origin);
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = capture.width;
-    bmi.bmiHeader.biHeight = -capture.height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueBitmap bitmap(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap bitmap = CreateTopDownDib(capture.width, capture.height, &bits);
     if (!bitmap) return capture;
     {
         WindowDC screen(nullptr);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "duilib/DuiLib.h"
+#include "tests/support/MessagePump.h"
 
 #include <windows.h>
 
@@ -13,8 +14,6 @@
 // Registers the embedded skin archive and its id table, and initialises COM, as start-up does.
 void SetUpSkin();
 
-// Pumps this thread's messages until `done` holds or about five seconds have passed.
-bool PumpUntil(const std::function<bool()>& done);
 
 // Sends a left click (down, up) at a client point.
 void ClickAt(HWND hwnd, POINT pt);

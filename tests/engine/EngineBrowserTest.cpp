@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/LoopbackHttpServer.h"
+#include "tests/support/LoopbackHttpServer.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ TEST_F(EngineBrowserTest, OffscreenViewLoadsPagePaintsItAndReportsLoadEvents) {
     wkeOnURLChanged(view, OnUrl, &events);
     wkeOnLoadingFinish(view, OnFinish, &events);
     wkeOnPaintUpdated(view, OnPaint, &events);
-    const std::wstring url = server.WideUrl("/colour.html");
+    const std::wstring url = server.Url("/colour.html");
     wkeLoadURLW(view, url.c_str());
 
     // 0x3366cc in the buffer's BGRA order reads 0x3366CC as a little-endian pixel.
@@ -104,11 +104,11 @@ TEST_F(EngineBrowserTest, OffscreenViewLoadsPagePaintsItAndReportsLoadEvents) {
     EXPECT_GT(events.lastDirty.right, events.lastDirty.left);
 
     bool seen = false;
-    for (const LoggedRequest& r : server.Requests()) {
-        if (r.path != "/colour.html") continue;
+    for (const RecordedRequest& r : server.Requests()) {
+        if (r.target != "/colour.html") continue;
         seen = true;
-        EXPECT_EQ(r.userAgent, kTestUserAgent);
-        EXPECT_EQ(r.acceptLanguage.compare(0, 5, "de-DE"), 0) << r.acceptLanguage;
+        EXPECT_EQ(r.Header("User-Agent"), kTestUserAgent);
+        EXPECT_EQ(r.Header("Accept-Language").compare(0, 5, "de-DE"), 0) << r.Header("Accept-Language");
     }
     EXPECT_TRUE(seen);
     wkeDestroyWebView(view);
@@ -122,8 +122,8 @@ TEST_F(EngineBrowserTest, FailedLoadAndSubFrameAreToldApart) {
     ASSERT_NE(view, nullptr);
     wkeOnURLChanged(view, OnUrl, &events);
     wkeOnLoadingFinish(view, OnFinish, &events);
-    const std::wstring outer = server.WideUrl("/outer.html");
-    const std::wstring inner = server.WideUrl("/inner.html");
+    const std::wstring outer = server.Url("/outer.html");
+    const std::wstring inner = server.Url("/inner.html");
     wkeLoadURLW(view, outer.c_str());
     ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
     bool innerSeen = false;
@@ -189,7 +189,7 @@ TEST_F(EngineBrowserTest, ScriptRunsBoundFunctionsReceiveArgumentsAndAlertsWait)
     ASSERT_NE(view, nullptr);
     wkeOnLoadingFinish(view, OnFinish, &events);
     wkeOnAlertBox(view, OnAlert, &alerts);
-    const std::wstring url = server.WideUrl("/script.html");
+    const std::wstring url = server.Url("/script.html");
     wkeLoadURLW(view, url.c_str());
     ASSERT_TRUE(PumpUntil([&] { return !g_nativeCalls.empty() && !events.finished.empty(); }));
 
@@ -269,7 +269,7 @@ TEST_F(EngineBrowserTest, LinkClickAsksNavigationAndCancelKeepsThePageWhileTyped
     wkeOnLoadingFinish(view, OnFinish, &events);
     wkeOnTitleChanged(view, OnTitle, &events);
     wkeOnNavigation(view, OnNavigation, &navigation);
-    const std::wstring url = server.WideUrl("/nav.html");
+    const std::wstring url = server.Url("/nav.html");
     wkeLoadURLW(view, url.c_str());
     ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
     EXPECT_TRUE(navigation.seen.empty()) << "a load the caller started is not the handler's to judge";
@@ -277,7 +277,7 @@ TEST_F(EngineBrowserTest, LinkClickAsksNavigationAndCancelKeepsThePageWhileTyped
     Click(view, 50, 40);
     ASSERT_TRUE(PumpUntil([&] { return !navigation.seen.empty(); }));
     EXPECT_EQ(navigation.seen[0].first, WKE_NAVIGATION_TYPE_LINKCLICK);
-    EXPECT_EQ(navigation.seen[0].second, server.WideUrl("/target.html"));
+    EXPECT_EQ(navigation.seen[0].second, server.Url("/target.html"));
     // The cancelled request ends as cancelled, never reaches the server, and the page stays.
     ASSERT_TRUE(PumpUntil([&] { return events.finished.size() >= 2; }));
     EXPECT_EQ(events.finished[1].second, WKE_LOADING_CANCELED);
@@ -301,7 +301,7 @@ TEST_F(EngineBrowserTest, LinkClickAsksNavigationAndCancelKeepsThePageWhileTyped
     ASSERT_TRUE(PumpUntil([&] { return !events.titles.empty() && events.titles.back() == L"submitted"; }));
     ASSERT_EQ(navigation.seen.size(), 2u);
     EXPECT_EQ(navigation.seen[1].first, WKE_NAVIGATION_TYPE_FORMSUBMITTE);
-    EXPECT_EQ(navigation.seen[1].second, server.WideUrl("/submitted.html?q=Hi"));
+    EXPECT_EQ(navigation.seen[1].second, server.Url("/submitted.html?q=Hi"));
     EXPECT_TRUE(server.WasRequested("/submitted.html?q=Hi"));
     wkeDestroyWebView(view);
 }
@@ -340,18 +340,18 @@ TEST_F(EngineBrowserTest, WindowOpenAndBlankTargetReachCreateViewWhoseViewGetsTh
     ASSERT_NE(view, nullptr);
     wkeOnLoadingFinish(view, OnFinish, &events);
     wkeOnCreateView(view, OnCreateView, &created);
-    const std::wstring url = server.WideUrl("/opener.html");
+    const std::wstring url = server.Url("/opener.html");
     wkeLoadURLW(view, url.c_str());
     ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
 
     wkeRunJS(view, "window.open('/popup.html','w','left=10,top=20,width=400,height=300')");
     ASSERT_TRUE(PumpUntil([&] { return !created.requests.empty(); }));
-    EXPECT_EQ(created.requests[0].second, server.WideUrl("/popup.html"));
+    EXPECT_EQ(created.requests[0].second, server.Url("/popup.html"));
     EXPECT_EQ(created.features.x, 10);
     EXPECT_EQ(created.features.y, 20);
     EXPECT_EQ(created.features.width, 400);
     EXPECT_EQ(created.features.height, 300);
-    const std::wstring popupUrl = server.WideUrl("/popup.html");
+    const std::wstring popupUrl = server.Url("/popup.html");
     EXPECT_TRUE(PumpUntil([&] {
         for (const auto& u : created.createdEvents.urls)
             if (u.first == popupUrl && u.second) return true;
@@ -360,14 +360,14 @@ TEST_F(EngineBrowserTest, WindowOpenAndBlankTargetReachCreateViewWhoseViewGetsTh
     // The returned view fetched the page with its own user agent. (The browser may already have
     // started a request for the window it opened itself before that window could be stopped.)
     bool popupRequestedByView = false;
-    for (const LoggedRequest& r : server.Requests())
-        popupRequestedByView |= r.path == "/popup.html" && r.userAgent == kTestUserAgent;
+    for (const RecordedRequest& r : server.Requests())
+        popupRequestedByView |= r.target == "/popup.html" && r.Header("User-Agent") == kTestUserAgent;
     EXPECT_TRUE(popupRequestedByView);
 
     Click(view, 50, 40);
     ASSERT_TRUE(PumpUntil([&] { return created.requests.size() >= 2; }));
     EXPECT_EQ(created.requests[1].first, WKE_NAVIGATION_TYPE_LINKCLICK);
-    EXPECT_EQ(created.requests[1].second, server.WideUrl("/blank.html"));
+    EXPECT_EQ(created.requests[1].second, server.Url("/blank.html"));
     EXPECT_TRUE(PumpUntil([&] { return server.WasRequested("/blank.html"); }));
     EXPECT_EQ(ScriptText(view, wkeRunJS(view, "location.pathname")), L"/opener.html");
     for (wkeWebView v : created.created) wkeDestroyWebView(v);
@@ -393,7 +393,7 @@ TEST_F(EngineBrowserTest, PopupWindowViewPaintsItsWindowAndTakesItsInput) {
     wkeShowWindow(view, true);
     wkeMoveToCenter(view);
     EXPECT_TRUE(IsWindowVisible(window));
-    const std::wstring url = server.WideUrl("/window.html");
+    const std::wstring url = server.Url("/window.html");
     wkeLoadURLW(view, url.c_str());
 
     // The window shows the page: its own paint puts the page's colour on the screen.

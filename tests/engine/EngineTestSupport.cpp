@@ -22,23 +22,6 @@ bool LoadTestEngine() {
     return loaded == 1;
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return false;
-        // Wakes for the next message; the timeout only bounds how late the deadline is noticed.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now < 50 ? deadline - now : 50),
-                                  QS_ALLINPUT);
-    }
-}
-
 std::wstring EngineText(wkeString s) {
     const wchar_t* text = wkeGetStringW(s);
     return text ? text : L"";

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/WebEngineLoader.h"
+#include "tests/support/MessagePump.h"
 
 constexpr char kTestUserAgent[] =
     "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/86.0.4240.111 Safari/537.36 "
@@ -15,9 +16,6 @@ constexpr char kTestUserAgent[] =
 
 // Loads and initialises the engine once per process; false when it or its browser does not start.
 bool LoadTestEngine();
-
-// Dispatches messages until `done` answers true or `timeoutMs` passes; returns the last answer.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
 
 // Text of an engine string, or of a script value.
 std::wstring EngineText(wkeString s);

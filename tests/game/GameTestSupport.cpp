@@ -2,28 +2,6 @@
 
 #include "app/GameAddress.h"
 
-bool PumpPending() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) return false;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return true;
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const ULONGLONG deadline = GetTickCount64() + ms;
-    while (!done()) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return done();
-        // Wakes for any input or message, or after a short interval to look at `done` again.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        PumpPending();
-    }
-    return true;
-}
-
 bool TakeQuit() {
     MSG msg;
     return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;

@@ -14,13 +14,8 @@
 
 #include "app/Kuku.h"
 #include "game/GameWnd.h"
+#include "tests/support/MessagePump.h"
 #include "tests/wkefake/FakeWebEngine.h"
-
-// Dispatches whatever is queued for this thread. Returns false when WM_QUIT was among it.
-bool PumpPending();
-
-// Pumps until `done` holds or `ms` pass; returns the last answer of `done`.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 5000);
 
 // True when a WM_QUIT is waiting in this thread's queue (and takes it out).
 bool TakeQuit();

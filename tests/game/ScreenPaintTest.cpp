@@ -1,6 +1,7 @@
 // What the game window really shows: the engine double raises paint updates with known pixels,
 // and the pixels are read back from the game window and from the display.
 #include "tests/game/GameTestSupport.h"
+#include "common/Dib.h"
 
 #include <cstdint>
 
@@ -15,15 +16,9 @@ const COLORREF kNewColour = RGB(0x30, 0xC0, 0x40);
 // One pixel of `source` at (x, y), copied out as BitBlt sees it (the window DC reads what the
 // window shows; the screen DC reads what the display shows).
 COLORREF ReadPixel(HDC source, int x, int y) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 1;
-    info.bmiHeader.biHeight = -1;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     UniqueMemDC dc(CreateCompatibleDC(nullptr));
-    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap bitmap = CreateTopDownDib(1, 1, &bits);
     SelectedObject select(dc.Get(), bitmap.Get());
     if (!BitBlt(dc.Get(), 0, 0, 1, 1, source, x, y, SRCCOPY)) return CLR_INVALID;
     GdiFlush();

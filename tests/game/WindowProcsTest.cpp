@@ -1,4 +1,5 @@
 #include "tests/game/GameTestSupport.h"
+#include "common/Dib.h"
 
 #include "game/RenderGDI.h"
 #include "game/WindowProcs.h"
@@ -217,14 +218,8 @@ uint32_t PagePixel(int, int) { return 0xFF2080C0; }
 // The surface as the window's WM_PAINT would copy it, read from a memory DIB.
 COLORREF SurfacePixel(CRenderGDI* render, int x, int y) {
     UniqueMemDC dc(CreateCompatibleDC(nullptr));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = render->Width();
-    info.bmiHeader.biHeight = -render->Height();
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap bitmap = CreateTopDownDib(render->Width(), render->Height(), &bits);
     SelectedObject select(dc.Get(), bitmap.Get());
     render->Paint(dc.Get());
     return GetPixel(dc.Get(), x, y);
@@ -292,14 +287,8 @@ TEST(RenderGDI, SurfaceIsMadeOnlyFromFullSizeUpdatesAndKeptForTheSameSize) {
 
     // Paint copies the surface out: the part that came from the source carries its colour.
     UniqueMemDC target(CreateCompatibleDC(nullptr));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 80;
-    info.bmiHeader.biHeight = -48;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    UniqueBitmap targetBitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap targetBitmap = CreateTopDownDib(80, 48, &bits);
     SelectedObject selectTarget(target.Get(), targetBitmap.Get());
     render->Paint(target.Get());
     EXPECT_EQ(GetPixel(target.Get(), 10, 10), RGB(0x11, 0x22, 0x33));

@@ -97,7 +97,7 @@ TEST_F(LoginWindow, PopupsOutliveTheLoginWindowWithoutTouchingIt) {
     wkefake::RaiseNavigation(loginView, WKE_NAVIGATION_TYPE_LINKCLICK, L"http://support.example/");
     const wkeWebView popup = wkefake::LastView();
     DestroyWindow(hwnd);
-    Pump();
+    PumpPending();
     ASSERT_EQ(g_pLoginWnd, nullptr);
 
     MessageBoxAnswerer answerer;
@@ -153,20 +153,20 @@ TEST(LoginWindowSkin, WindowWithoutTheLoginPageStillOpensAndCloses) {
     CLoginWnd* login = GetLoginWnd();
     HWND hwnd = login->Create(nullptr, L"Login", WS_POPUP | WS_VISIBLE, 0);
     ASSERT_NE(hwnd, nullptr);
-    Pump();
+    PumpPending();
     EXPECT_EQ(login->GetWebViewControl(), nullptr);
     EXPECT_EQ(wkefake::CallCount("wkeCreateWebView"), 0u);
     SendMessageW(hwnd, WM_IME_STARTCOMPOSITION, 0, 0);
     EXPECT_EQ(wkefake::CallCount("wkeGetCaret"), 0u);
 
     ClickAt(hwnd, 260 + 55, 90 + 18);
-    Pump();
+    PumpPending();
     ASSERT_NE(wkefake::LastView(), nullptr);
     EXPECT_EQ(FindView(wkefake::LastView())->lastUrl, L"http://home.example/");
 
     ClickAt(hwnd, 895 + 17, 40 + 17);
-    EXPECT_TRUE(Pump());
+    EXPECT_TRUE(PumpPending());
     DestroyWindow(hwnd);
-    Pump();
+    PumpPending();
     EXPECT_EQ(g_pLoginWnd, nullptr);
 }

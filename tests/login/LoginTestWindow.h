@@ -5,6 +5,7 @@
 #include "app/GameAddress.h"
 #include "app/Kuku.h"
 #include "login/LoginWnd.h"
+#include "tests/support/MessagePump.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/wkefake/FakeWebEngine.h"
 #include "webview/WkeWebkitUI.h"
@@ -29,21 +30,6 @@ inline void UsePackedSkin() {
     ASSERT_TRUE(CResourceManager::GetInstance()->LoadResource(L"res.xml"));
     CKuku::GetInstance()->LoadFile(L"config.xml");
     ASSERT_STRNE(CKuku::GetInstance()->Get(L"LoginURL"), L"");
-}
-
-// Dispatches what is queued; true when WM_QUIT came by.
-inline bool Pump() {
-    MSG msg;
-    bool quit = false;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            quit = true;
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return quit;
 }
 
 // Presses and releases the left button at a client point of `hwnd`.
@@ -93,13 +79,13 @@ protected:
         ASSERT_NE(login->Create(nullptr, L"Login", WS_POPUP | WS_CLIPCHILDREN | WS_VISIBLE, 0), nullptr);
         login->CenterWindow();
         hwnd = login->GetHWND();
-        Pump();
+        PumpPending();
         ASSERT_NE(login->GetWebViewControl(), nullptr);
         loginView = login->GetWebViewControl()->GetWebView();
     }
     void TearDown() override {
         if (g_pLoginWnd && IsWindow(hwnd)) DestroyWindow(hwnd);
-        Pump();
+        PumpPending();
     }
 
     ScopedFakeWebEngine engine;

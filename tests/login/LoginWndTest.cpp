@@ -83,7 +83,7 @@ TEST_F(LoginWindow, DesktopTypeIsAddedOnlyWhenTheAddressLacksIt) {
         wkefake::CallBound("AppLoadGame", {JsValue::Str(c.given)});
         EXPECT_EQ(g_gameAddress, c.stored);
     }
-    EXPECT_TRUE(Pump());
+    EXPECT_TRUE(PumpPending());
     EXPECT_EQ(g_pLoginWnd, nullptr);
 }
 
@@ -103,7 +103,7 @@ TEST_F(LoginWindow, OnlyWebAddressesAreAcceptedAndTheWindowStaysForAnythingElse)
         ASSERT_TRUE(answer.has_value());
         EXPECT_EQ(answer->kind, JsValue::Undefined);
     }
-    EXPECT_FALSE(Pump());
+    EXPECT_FALSE(PumpPending());
     EXPECT_TRUE(g_gameAddress.IsEmpty());
     EXPECT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(g_pLoginWnd, login);
@@ -119,7 +119,7 @@ TEST_F(LoginWindow, CloseButtonEndsTheLoopWithoutAGameAndLeavesTheWindow) {
 
 TEST_F(LoginWindow, MinimiseButtonMinimises) {
     ClickAt(hwnd, kMinBtn.x, kMinBtn.y);
-    Pump();
+    PumpPending();
     EXPECT_TRUE(IsIconic(hwnd));
     EXPECT_TRUE(IsWindow(hwnd));
 }
@@ -127,7 +127,7 @@ TEST_F(LoginWindow, MinimiseButtonMinimises) {
 TEST_F(LoginWindow, LinkButtonsOpenTheirConfiguredPageInACentredPopup) {
     const size_t views = wkefake::Views().size();
     ClickAt(hwnd, kBtn1.x, kBtn1.y);
-    Pump();
+    PumpPending();
     ASSERT_EQ(wkefake::Views().size(), views + 1);
     const wkefake::View* popup = wkefake::FindView(wkefake::LastView());
     EXPECT_TRUE(popup->isWindow);
@@ -138,7 +138,7 @@ TEST_F(LoginWindow, LinkButtonsOpenTheirConfiguredPageInACentredPopup) {
     EXPECT_EQ(LastCall("wkeMoveToCenter")->view, wkefake::LastView());
 
     ClickAt(hwnd, kBtn3.x, kBtn3.y);
-    Pump();
+    PumpPending();
     ASSERT_EQ(wkefake::Views().size(), views + 2);
     EXPECT_EQ(wkefake::FindView(wkefake::LastView())->lastUrl, CKuku::GetInstance()->Get(L"Btn3"));
     // The login page itself stays where it was.

@@ -156,6 +156,24 @@ void LoopbackHttpServer::SetRoute(const std::string& target, HttpRoute route) {
     m_state->routes[target] = std::move(route);
 }
 
+void LoopbackHttpServer::AddPage(const std::string& path, std::string body, std::string contentType) {
+    HttpRoute route = HttpRoute::Ok(std::move(body));
+    route.contentType = std::move(contentType);
+    SetRoute(path, std::move(route));
+}
+
+std::wstring LoopbackHttpServer::Url(const std::string& path) const {
+    return BaseUrl() + std::wstring(path.begin(), path.end());
+}
+
+bool LoopbackHttpServer::WasRequested(const std::string& target) const {
+    std::lock_guard<std::mutex> guard(m_state->lock);
+    for (const RecordedRequest& request : m_state->requests) {
+        if (request.target == target) return true;
+    }
+    return false;
+}
+
 std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
     std::lock_guard<std::mutex> guard(m_state->lock);
     return m_state->requests;

@@ -73,8 +73,14 @@ public:
     // Answers requests whose target is exactly `target` (path with query), or whose path part is
     // `target` when no route names the full target. Unrouted targets get 404.
     void SetRoute(const std::string& target, HttpRoute route);
+    // A page for a browser: 200 with `body` at `path`.
+    void AddPage(const std::string& path, std::string body, std::string contentType = "text/html");
+    // The page's full address, "http://127.0.0.1:<port><path>".
+    std::wstring Url(const std::string& path) const;
 
     std::vector<RecordedRequest> Requests() const;
+    // Whether a request for exactly `target` (path with query) has arrived.
+    bool WasRequested(const std::string& target) const;
     // Waits up to `timeoutMs` until at least `count` requests have been received.
     bool WaitForRequests(size_t count, DWORD timeoutMs) const;
 

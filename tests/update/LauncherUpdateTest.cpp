@@ -1,4 +1,5 @@
 // The launcher as a process, against an update server on the publisher's port.
+#include "common/Dib.h"
 #include "update/InstallerStart.h"
 #include "update/UpdateDownload.h"
 
@@ -34,15 +35,9 @@ int CountBarPixels(HWND hwnd) {
     const int height = rc.bottom - rc.top;
     WindowDC screen(nullptr);
     UniqueMemDC memory(CreateCompatibleDC(screen.Get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    UniqueBitmap bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || !bits) return 0;
+    UniqueBitmap bitmap = CreateTopDownDib(width, height, &bits);
+    if (!bitmap) return 0;
     SelectedObject selected(memory.Get(), bitmap.Get());
     if (!BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rc.left, rc.top, SRCCOPY)) return 0;
     GdiFlush();

@@ -116,21 +116,4 @@ unsigned long ProcessCounter::Started() const {
     return info.TotalProcesses - 1;
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return false;
-        // Wakes for the next message, or after a short slice to look at the condition again.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 20)),
-                                  QS_ALLINPUT);
-    }
-}
-
 HWND FindErrorBox() { return WaitForWindow(L"ERROR", kDialogClass, GetCurrentProcessId(), 0); }

@@ -4,6 +4,7 @@
 
 #include "common/Handles.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/MessagePump.h"
 
 #include <windows.h>
 
@@ -70,8 +71,6 @@ private:
     bool m_active = false;
 };
 
-// Runs this thread's messages until `done` is true or `timeoutMs` passes; returns `done()`.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 // A plain top-level window standing in for the update window: it owns the box and the shell call
 // and records the close requests it gets, without closing.

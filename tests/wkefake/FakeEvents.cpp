@@ -2,6 +2,7 @@
 #include "tests/wkefake/FakeEngineState.h"
 
 #include "common/Handles.h"
+#include "common/Dib.h"
 #include "common/TextConv.h"
 
 using namespace wkefake::detail;
@@ -142,17 +143,10 @@ bool RaisePaintUpdated(wkeWebView view, int width, int height,
                        const std::function<uint32_t(int x, int y)>& pixel, const RECT& dirty) {
     const Handler* handler = LiveHandler(view, "wkeOnPaintUpdated");
     if (!handler) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     UniqueMemDC dc(CreateCompatibleDC(nullptr));
-    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dc.Get() || !bitmap || !bits) return false;
+    UniqueBitmap bitmap = CreateTopDownDib(width, height, &bits);
+    if (!dc.Get() || !bitmap) return false;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             static_cast<uint32_t*>(bits)[static_cast<size_t>(y) * width + x] = pixel(x, y);
