@@ -105,6 +105,43 @@ void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bo
     for (CControlUI* child : m_items) child->SetManager(pManager, this, bInit);
 }
 
+void CContainerUI::StackChildren(const RECT& inner, bool vertical) {
+    const SIZE available{inner.right - inner.left, inner.bottom - inner.top};
+    auto length = [vertical](SIZE size) { return vertical ? size.cy : size.cx; };
+    auto padding = [vertical](const RECT& pad) { return vertical ? pad.top + pad.bottom : pad.left + pad.right; };
+    // Fixed lengths (with their padding along the axis) first; the rest is shared by the others.
+    int fixed = 0, flexible = 0;
+    for (CControlUI* child : m_items) {
+        if (!child->IsVisible() || child->IsFloat()) continue;
+        const int wanted = length(child->EstimateSize(available));
+        fixed += padding(child->GetPadding());
+        if (wanted > 0) {
+            fixed += wanted;
+        } else {
+            ++flexible;
+        }
+    }
+    const int share = flexible ? std::max(0, static_cast<int>(length(available)) - fixed) / flexible : 0;
+    int offset = vertical ? inner.top : inner.left;
+    for (CControlUI* child : m_items) {
+        if (!child->IsVisible() || child->IsFloat()) continue;
+        const int wanted = length(child->EstimateSize(available));
+        const RECT& pad = child->GetPadding();
+        const int size = wanted > 0 ? wanted : share;
+        const RECT slot = vertical ? RECT{inner.left, offset, inner.right, offset + pad.top + size + pad.bottom}
+                                   : RECT{offset, inner.top, offset + pad.left + size + pad.right, inner.bottom};
+        RECT childRect = ChildRect(child, slot);
+        if (vertical) {
+            childRect.bottom = childRect.top + size;
+        } else {
+            childRect.right = childRect.left + size;
+        }
+        child->SetPos(childRect, false);
+        offset = vertical ? slot.bottom : slot.right;
+    }
+    PlaceFloatingChildren(inner);
+}
+
 const wchar_t* CVerticalLayoutUI::GetClass() const { return L"VerticalLayoutUI"; }
 
 void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
@@ -114,34 +151,7 @@ void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
 
 void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CControlUI::SetPos(rc, bNeedInvalidate);
-    const RECT inner = InnerRect();
-    const SIZE available{inner.right - inner.left, inner.bottom - inner.top};
-    // Fixed heights (with vertical padding) first; the rest is shared by the others.
-    int fixed = 0, flexible = 0;
-    for (CControlUI* child : m_items) {
-        if (!child->IsVisible() || child->IsFloat()) continue;
-        const SIZE size = child->EstimateSize(available);
-        fixed += child->GetPadding().top + child->GetPadding().bottom;
-        if (size.cy > 0) {
-            fixed += size.cy;
-        } else {
-            ++flexible;
-        }
-    }
-    const int share = flexible ? std::max(0L, available.cy - fixed) / flexible : 0;
-    int y = inner.top;
-    for (CControlUI* child : m_items) {
-        if (!child->IsVisible() || child->IsFloat()) continue;
-        const SIZE size = child->EstimateSize(available);
-        const RECT& pad = child->GetPadding();
-        const int height = size.cy > 0 ? size.cy : share;
-        const RECT slot{inner.left, y, inner.right, y + pad.top + height + pad.bottom};
-        RECT childRect = ChildRect(child, slot);
-        childRect.bottom = childRect.top + height;
-        child->SetPos(childRect, false);
-        y = slot.bottom;
-    }
-    PlaceFloatingChildren(inner);
+    StackChildren(InnerRect(), true);
 }
 
 const wchar_t* CHorizontalLayoutUI::GetClass() const { return L"HorizontalLayoutUI"; }
@@ -153,31 +163,5 @@ void* CHorizontalLayoutUI::GetInterface(const wchar_t* name) {
 
 void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CControlUI::SetPos(rc, bNeedInvalidate);
-    const RECT inner = InnerRect();
-    const SIZE available{inner.right - inner.left, inner.bottom - inner.top};
-    int fixed = 0, flexible = 0;
-    for (CControlUI* child : m_items) {
-        if (!child->IsVisible() || child->IsFloat()) continue;
-        const SIZE size = child->EstimateSize(available);
-        fixed += child->GetPadding().left + child->GetPadding().right;
-        if (size.cx > 0) {
-            fixed += size.cx;
-        } else {
-            ++flexible;
-        }
-    }
-    const int share = flexible ? std::max(0L, available.cx - fixed) / flexible : 0;
-    int x = inner.left;
-    for (CControlUI* child : m_items) {
-        if (!child->IsVisible() || child->IsFloat()) continue;
-        const SIZE size = child->EstimateSize(available);
-        const RECT& pad = child->GetPadding();
-        const int width = size.cx > 0 ? size.cx : share;
-        const RECT slot{x, inner.top, x + pad.left + width + pad.right, inner.bottom};
-        RECT childRect = ChildRect(child, slot);
-        childRect.right = childRect.left + width;
-        child->SetPos(childRect, false);
-        x = slot.right;
-    }
-    PlaceFloatingChildren(inner);
+    StackChildren(InnerRect(), false);
 }

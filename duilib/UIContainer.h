@@ -34,6 +34,9 @@ protected:
     RECT InnerRect() const;
     // Places each floating child; layouts place the others first.
     void PlaceFloatingChildren(const RECT& inner);
+    // Lays the visible, non-floating children end to end along one axis inside `inner`: fixed
+    // sizes as asked, the rest shared equally; then places the floating ones.
+    void StackChildren(const RECT& inner, bool vertical);
     RECT ChildRect(CControlUI* child, RECT slot) const;
 
     std::vector<CControlUI*> m_items;  // owned

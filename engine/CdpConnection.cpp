@@ -67,6 +67,16 @@ bool CdpConnection::IsOpen() const {
     return m_open;
 }
 
+bool CdpConnection::SendCommand(int id, const std::string& method, Json params, const std::string& session) {
+    Json message = Json::Object();
+    message.Set("id", id).Set("method", method);
+    if (!params.IsNull()) message.Set("params", std::move(params));
+    if (!session.empty()) message.Set("sessionId", session);
+    const std::string text = message.Serialize();
+    Trace('>', text);
+    return m_socket.SendText(text);
+}
+
 int CdpConnection::Send(const std::string& method, Json params, const std::string& session) {
     int id;
     {
@@ -74,13 +84,7 @@ int CdpConnection::Send(const std::string& method, Json params, const std::strin
         if (!m_open) return 0;
         id = m_nextId++;
     }
-    Json message = Json::Object();
-    message.Set("id", id).Set("method", method);
-    if (!params.IsNull()) message.Set("params", std::move(params));
-    if (!session.empty()) message.Set("sessionId", session);
-    const std::string text = message.Serialize();
-    Trace('>', text);
-    return m_socket.SendText(text) ? id : 0;
+    return SendCommand(id, method, std::move(params), session) ? id : 0;
 }
 
 int CdpConnection::SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply,
@@ -92,13 +96,7 @@ int CdpConnection::SendWithReply(const std::string& method, Json params, const s
         id = m_nextId++;
         m_replies[id] = {std::move(reply), onReader};
     }
-    Json message = Json::Object();
-    message.Set("id", id).Set("method", method);
-    if (!params.IsNull()) message.Set("params", std::move(params));
-    if (!session.empty()) message.Set("sessionId", session);
-    const std::string text = message.Serialize();
-    Trace('>', text);
-    if (!m_socket.SendText(text)) {
+    if (!SendCommand(id, method, std::move(params), session)) {
         std::lock_guard<std::mutex> lock(m_lock);
         m_replies.erase(id);
         return 0;
@@ -117,13 +115,7 @@ bool CdpConnection::Call(const std::string& method, Json params, const std::stri
         id = m_nextId++;
         m_waiters[id] = &waiter;
     }
-    Json message = Json::Object();
-    message.Set("id", id).Set("method", method);
-    if (!params.IsNull()) message.Set("params", std::move(params));
-    if (!session.empty()) message.Set("sessionId", session);
-    const std::string text = message.Serialize();
-    Trace('>', text);
-    bool sent = m_socket.SendText(text);
+    const bool sent = SendCommand(id, method, std::move(params), session);
 
     std::unique_lock<std::mutex> lock(m_lock);
     if (sent) m_answered.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return waiter.done; });

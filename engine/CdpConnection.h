@@ -67,6 +67,8 @@ private:
         std::string session;
     };
 
+    // Writes one command frame; false when the socket refused it.
+    bool SendCommand(int id, const std::string& method, Json params, const std::string& session);
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void ReaderLoop();
     void FailAllWaiters();

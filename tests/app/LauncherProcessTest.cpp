@@ -1,4 +1,5 @@
 // The launcher executable run as a whole, as a user would start it.
+#include "tests/app/LauncherFolder.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/wkefake/FakeEngineRemote.h"
@@ -21,27 +22,18 @@ std::string ServerDocument(const std::string& version) {
 class LauncherProcessTest : public testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
-        m_folder = std::wstring(temp) + L"orvel_launcher_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-        m_program = m_folder + L"OrvelClient.exe";
-        ASSERT_TRUE(CopyFileW(wkefake::FromBuildTreePath(ORVEL_LAUNCHER_PATH).c_str(), m_program.c_str(), FALSE));
+        ASSERT_TRUE(m_copy.Ready());
         // The launcher asks the publisher's server compiled into it.
-        ASSERT_TRUE(m_server.Start(18480));
+        ASSERT_TRUE(m_server.StartWhenFree(18480));
     }
     void TearDown() override {
         m_server.Stop();
-        DeleteFileW(m_program.c_str());
-        DeleteFileW((m_folder + L"node.dll").c_str());
-        RemoveDirectoryW(m_folder.c_str());
     }
     void Launch(const std::wstring& arguments = std::wstring()) {
-        ASSERT_TRUE(m_launcher.Start(m_program, arguments, wkefake::NewEngineLogPath()));
+        ASSERT_TRUE(m_launcher.Start(m_copy.Program(), arguments, wkefake::NewEngineLogPath()));
     }
 
-    std::wstring m_folder;
-    std::wstring m_program;
+    LauncherFolder m_copy{L"orvel_launcher_"};
     LoopbackHttpServer m_server;
     wkefake::RemoteEngine m_launcher;
 };
@@ -70,7 +62,7 @@ TEST_F(LauncherProcessTest, NewerVersionOpensTheUpdateWindowEvenWithAnAddress) {
     HttpRoute installer;
     installer.delivery = HttpRoute::Delivery::NeverAnswer;
     m_server.SetRoute("/client/qemox/Velmark/update_2020111204.exe", installer);
-    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_copy.Folder()));
     Launch(L"orvelclient://http://127.0.0.1:18480/game.html");
     HWND update = WaitForWindow(L"Update", nullptr, m_launcher.ProcessId(), kTimeoutMs);
     ASSERT_NE(nullptr, update);
@@ -102,7 +94,7 @@ TEST_F(LauncherProcessTest, MissingEngineStillLetsTheUpdateWindowWork) {
 
 TEST_F(LauncherProcessTest, GameAddressOnTheCommandLineOpensTheGameWindow) {
     m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
-    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_copy.Folder()));
     Launch(L"orvelclient://http://127.0.0.1:18480/game.html?sid=1");
     HWND host = nullptr;
     const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
@@ -130,7 +122,7 @@ TEST_F(LauncherProcessTest, GameAddressOnTheCommandLineOpensTheGameWindow) {
 
 TEST_F(LauncherProcessTest, WithoutArgumentTheLoginWindowOpens) {
     m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
-    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_copy.Folder()));
     Launch();
     HWND login = WaitForWindow(L"Login", nullptr, m_launcher.ProcessId(), kTimeoutMs);
     ASSERT_NE(nullptr, login);
@@ -144,7 +136,7 @@ TEST_F(LauncherProcessTest, WithoutArgumentTheLoginWindowOpens) {
 
 TEST_F(LauncherProcessTest, UnusableEngineEndsStartUpWithoutWindows) {
     m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
-    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::WithoutInitialize, m_folder));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::WithoutInitialize, m_copy.Folder()));
     Launch();
     const auto exitCode = m_launcher.WaitForExit(kTimeoutMs);
     ASSERT_TRUE(exitCode.has_value());
@@ -154,7 +146,7 @@ TEST_F(LauncherProcessTest, UnusableEngineEndsStartUpWithoutWindows) {
 
 TEST_F(LauncherProcessTest, PrefixAloneEndsWithoutAnyWindow) {
     m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
-    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
+    ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_copy.Folder()));
     Launch(L"orvelclient://");
     const auto exitCode = m_launcher.WaitForExit(kTimeoutMs);
     ASSERT_TRUE(exitCode.has_value());

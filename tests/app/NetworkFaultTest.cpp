@@ -2,6 +2,7 @@
 // server does, start-up reaches the login window within the bound, as when no update is due, and
 // nothing the server sent is taken for its document.
 #include "app/Kuku.h"
+#include "tests/app/LauncherFolder.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/wkefake/FakeEngineRemote.h"
@@ -28,26 +29,13 @@ std::string NewerDocument() {
 class NetworkFaultTest : public testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
-        m_folder = std::wstring(temp) + L"orvel_fault_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-        m_program = m_folder + L"OrvelClient.exe";
-        ASSERT_TRUE(CopyFileW(wkefake::FromBuildTreePath(ORVEL_LAUNCHER_PATH).c_str(), m_program.c_str(), FALSE));
-        ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_folder));
-        // Another run on this machine may hold the publisher's port for a while: wait for it.
-        const ULONGLONG deadline = GetTickCount64() + 120000;
-        while (!m_server.Start(kPublisherPort) && GetTickCount64() < deadline) {
-            WaitForSingleObject(GetCurrentProcess(), 100);
-        }
-        ASSERT_NE(0, m_server.Port()) << "the publisher's port stayed taken";
+        ASSERT_TRUE(m_copy.Ready());
+        ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_copy.Folder()));
+        ASSERT_TRUE(m_server.StartWhenFree(kPublisherPort)) << "the publisher's port stayed taken";
     }
     void TearDown() override {
         m_launcher.reset();
         m_server.Stop();
-        DeleteFileW(m_program.c_str());
-        DeleteFileW((m_folder + L"node.dll").c_str());
-        RemoveDirectoryW(m_folder.c_str());
     }
 
     // Starts the launcher, waits for its login window and checks that no update window came. The
@@ -56,7 +44,7 @@ protected:
     void ExpectLoginWindow(const char* fault, bool requestArrives = true) {
         m_launcher = std::make_unique<wkefake::RemoteEngine>();
         const ULONGLONG launched = GetTickCount64();
-        ASSERT_TRUE(m_launcher->Start(m_program, L"", wkefake::NewEngineLogPath()));
+        ASSERT_TRUE(m_launcher->Start(m_copy.Program(), L"", wkefake::NewEngineLogPath()));
         ULONGLONG from = launched;
         if (requestArrives) {
             ASSERT_TRUE(m_server.WaitForRequests(1, 60000)) << "the launcher did not ask the server";
@@ -75,8 +63,7 @@ protected:
                     static_cast<unsigned long long>(shown - launched));
     }
 
-    std::wstring m_folder;
-    std::wstring m_program;
+    LauncherFolder m_copy{L"orvel_fault_"};
     LoopbackHttpServer m_server;
     std::unique_ptr<wkefake::RemoteEngine> m_launcher;
 };
@@ -107,7 +94,7 @@ TEST_F(NetworkFaultTest, NotFoundAndServerErrorBodiesAreNotTheDocument) {
     ExpectLoginWindow("404");
     m_launcher.reset();
     m_server.Stop();
-    ASSERT_TRUE(m_server.Start(kPublisherPort));
+    ASSERT_TRUE(m_server.StartWhenFree(kPublisherPort));
     m_server.SetRoute(kConfigTarget, HttpRoute::Status(500, NewerDocument()));
     ExpectLoginWindow("500");
 }

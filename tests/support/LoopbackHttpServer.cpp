@@ -125,6 +125,15 @@ bool LoopbackHttpServer::Start(uint16_t port) {
     return true;
 }
 
+bool LoopbackHttpServer::StartWhenFree(uint16_t port, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!Start(port)) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(100);
+    }
+    return true;
+}
+
 void LoopbackHttpServer::Stop() {
     std::vector<std::thread> threads;
     {

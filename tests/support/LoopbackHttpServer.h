@@ -63,6 +63,9 @@ public:
 
     // Listens on 127.0.0.1:`port` (0: a free port). False when the port cannot be had.
     bool Start(uint16_t port = 0);
+    // Listens on the fixed `port`, waiting up to `timeoutMs` while another process (a test run of
+    // another checkout, a lingering connection of the last test) holds it.
+    bool StartWhenFree(uint16_t port, DWORD timeoutMs = 120000);
     // Closes every connection and joins every thread. Also done by the destructor.
     void Stop();
 

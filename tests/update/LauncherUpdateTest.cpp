@@ -51,9 +51,7 @@ int CountBarPixels(HWND hwnd) {
 class LauncherUpdateTest : public testing::Test {
 protected:
     void SetUp() override {
-        // Another run on this machine (or a connection of the last test lingering) may hold the
-        // port for a while; it is polled until free.
-        ASSERT_TRUE(PumpUntil([&] { return m_server.Start(kPublisherPort); }, 90000));
+        ASSERT_TRUE(m_server.StartWhenFree(kPublisherPort));
         m_installer = ReadWholeFile(RecorderPath());
         ASSERT_FALSE(m_installer.empty());
         // A newer version, new for every run, so the system's cache never answers for the server.

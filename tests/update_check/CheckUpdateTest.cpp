@@ -130,7 +130,7 @@ TEST(CheckUpdateProduct, AsksTheBuildsUpdateServer) {
     // The product's check goes to the publisher's server compiled into this build.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     LoopbackHttpServer server;
-    ASSERT_TRUE(server.Start(18480));
+    ASSERT_TRUE(server.StartWhenFree(18480));
     CKuku::GetInstance()->Add(L"Game", L"qemox");
     CKuku::GetInstance()->Add(L"Agent", L"Velmark");
     CKuku::GetInstance()->Add(L"Version", L"2020111203");
