@@ -3,6 +3,7 @@
 #include "tests/game/GameTestSupport.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "common/Handles.h"
 
@@ -34,6 +35,35 @@ COLORREF ReadPixel(HDC source, int x, int y) {
 COLORREF WindowPixel(HWND hwnd, int x, int y) {
     WindowDC dc(hwnd);
     return ReadPixel(dc.Get(), x, y);
+}
+
+// Every pixel of the window's client area (0x00RRGGBB), as the window DC reads it.
+std::vector<uint32_t> WindowPixels(HWND hwnd, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueMemDC dc(CreateCompatibleDC(nullptr));
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bits) return {};
+    SelectedObject select(dc.Get(), bitmap.Get());
+    WindowDC window(hwnd);
+    BitBlt(dc.Get(), 0, 0, width, height, window.Get(), 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
+                                 static_cast<const uint32_t*>(bits) + static_cast<size_t>(width) * height);
+    for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+    return pixels;
+}
+
+size_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    if (a.size() != b.size()) return SIZE_MAX;
+    size_t count = 0;
+    for (size_t i = 0; i < a.size(); ++i) count += a[i] != b[i];
+    return count;
 }
 
 // The display's pixel at the window's client point (x, y).
@@ -72,15 +102,61 @@ TEST_F(GameTest, PaintUpdateReachesTheScreenAtItsPlace) {
     EXPECT_EQ(DisplayPixel(game, 36, 23), kPageColour);
     EXPECT_EQ(DisplayPixel(game, 37, 24), kPageColour);
 
-    // A dirty rectangle lands where it says, with nothing above or to its left touched.
+    // A dirty rectangle lands where it says, and nothing around it is touched.
     auto fresh = [](int, int) -> uint32_t { return 0xFF30C040; };
     ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), client.right, client.bottom, fresh,
                                            RECT{200, 100, 210, 110}));
     EXPECT_EQ(WindowPixel(game, 205, 105), kNewColour);
     EXPECT_EQ(WindowPixel(game, 199, 105), kPageColour);
     EXPECT_EQ(WindowPixel(game, 205, 99), kPageColour);
+    EXPECT_EQ(WindowPixel(game, 210, 105), kPageColour);
+    EXPECT_EQ(WindowPixel(game, 205, 110), kPageColour);
     EXPECT_EQ(WindowPixel(game, 37, 23), kMarkColour);
     EXPECT_TRUE(PumpUntil([&] { return DisplayPixel(game, 205, 105) == kNewColour; }));
     EXPECT_EQ(DisplayPixel(game, 199, 105), kPageColour);
     EXPECT_EQ(DisplayPixel(game, 37, 23), kMarkColour);
+}
+
+// The engine's source always holds the whole view, so copying only the dirty rectangle leaves the
+// window showing exactly what copying the whole frame would.
+TEST_F(GameTest, DirtyRectangleShowsWhatTheWholeFrameWould) {
+    Build();
+    Show();
+    SetWindowPos(m_game->m_hHostWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShowWindow(ViewState().hostWindow, SW_HIDE);
+    PumpPending();
+    const HWND game = m_game->m_hGameWnd;
+    RECT client{};
+    GetClientRect(game, &client);
+    ASSERT_GT(client.right, 200);
+    ASSERT_GT(client.bottom, 150);
+    const int width = client.right;
+    const int height = client.bottom;
+
+    auto first = [](int x, int y) -> uint32_t {
+        return 0xFF000000u | (x * 3 & 0xFF) << 16 | (y * 5 & 0xFF) << 8 | ((x + y) & 0xFF);
+    };
+    // The next frame changes a 64x64 square and a corner square that runs off the view.
+    const RECT square{100, 60, 164, 124};
+    const RECT corner{width - 20, height - 20, width + 44, height + 44};
+    auto second = [&](int x, int y) -> uint32_t {
+        const POINT pt{x, y};
+        if (PtInRect(&square, pt)) return 0xFF30C040;
+        if (PtInRect(&corner, pt)) return 0xFFF01050;
+        return first(x, y);
+    };
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, first, client));
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, second, square));
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, second, corner));
+    // An empty or inverted rectangle changes nothing.
+    auto black = [](int, int) -> uint32_t { return 0xFF000000; };
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, black, RECT{10, 10, 10, 40}));
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, black, RECT{40, 40, 20, 20}));
+    const std::vector<uint32_t> byRectangles = WindowPixels(game, width, height);
+    ASSERT_EQ(byRectangles.size(), static_cast<size_t>(width) * height);
+    EXPECT_EQ(byRectangles[60 * width + 100], 0x30C040u);
+    EXPECT_EQ(byRectangles[static_cast<size_t>(height - 1) * width + width - 1], 0xF01050u);
+
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, second, client));
+    EXPECT_EQ(Differences(WindowPixels(game, width, height), byRectangles), 0u);
 }
