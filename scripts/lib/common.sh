@@ -12,6 +12,26 @@ ORVEL_PACKAGES=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-
 
 orvel_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 
+# orvel_wait_for <seconds> <command...>: polls the command until it succeeds or the time is up.
+orvel_wait_for() {
+    local deadline=$((SECONDS + $1)); shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.2
+    done
+}
+
+# The publisher's port. Other checkouts' test runs listen there too, and anything else on the port
+# would answer in our server's place: scripts that need it wait until it is free.
+orvel_port_free() {
+    python3 -c 'import socket; socket.socket().bind(("127.0.0.1", 18480))' 2>/dev/null
+}
+orvel_wait_port_free() {
+    orvel_port_free && return 0
+    orvel_log "127.0.0.1:18480 is in use; waiting up to 3 minutes for it"
+    orvel_wait_for 180 orvel_port_free || { orvel_log "127.0.0.1:18480 stays in use; stop what listens there"; return 1; }
+}
+
 # Installs what is missing with apt-get; quiet when everything is there.
 orvel_deps() {
     local missing=() pkg
