@@ -13,32 +13,9 @@ const COLORREF kPageColour = RGB(0x20, 0x80, 0xC0);
 const COLORREF kMarkColour = RGB(0xF0, 0x10, 0x50);
 const COLORREF kNewColour = RGB(0x30, 0xC0, 0x40);
 
-// One pixel of `source` at (x, y), copied out as BitBlt sees it (the window DC reads what the
-// window shows; the screen DC reads what the display shows).
-COLORREF ReadPixel(HDC source, int x, int y) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 1;
-    info.bmiHeader.biHeight = -1;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueMemDC dc(CreateCompatibleDC(nullptr));
-    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    SelectedObject select(dc.Get(), bitmap.Get());
-    if (!BitBlt(dc.Get(), 0, 0, 1, 1, source, x, y, SRCCOPY)) return CLR_INVALID;
-    GdiFlush();
-    const uint32_t value = *static_cast<uint32_t*>(bits);
-    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
-}
-
-COLORREF WindowPixel(HWND hwnd, int x, int y) {
-    WindowDC dc(hwnd);
-    return ReadPixel(dc.Get(), x, y);
-}
-
-// Every pixel of the window's client area (0x00RRGGBB), as the window DC reads it.
-std::vector<uint32_t> WindowPixels(HWND hwnd, int width, int height) {
+// The pixels of `source` from (x, y) on (0x00RRGGBB), copied out as BitBlt sees them (the window
+// DC reads what the window shows; the screen DC reads what the display shows). Empty on failure.
+std::vector<uint32_t> ReadPixels(HDC source, int x, int y, int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -50,13 +27,28 @@ std::vector<uint32_t> WindowPixels(HWND hwnd, int width, int height) {
     UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bits) return {};
     SelectedObject select(dc.Get(), bitmap.Get());
-    WindowDC window(hwnd);
-    BitBlt(dc.Get(), 0, 0, width, height, window.Get(), 0, 0, SRCCOPY);
+    if (!BitBlt(dc.Get(), 0, 0, width, height, source, x, y, SRCCOPY)) return {};
     GdiFlush();
     std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
                                  static_cast<const uint32_t*>(bits) + static_cast<size_t>(width) * height);
     for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
     return pixels;
+}
+
+COLORREF ReadPixel(HDC source, int x, int y) {
+    const std::vector<uint32_t> pixel = ReadPixels(source, x, y, 1, 1);
+    if (pixel.empty()) return CLR_INVALID;
+    return RGB((pixel[0] >> 16) & 0xFF, (pixel[0] >> 8) & 0xFF, pixel[0] & 0xFF);
+}
+
+COLORREF WindowPixel(HWND hwnd, int x, int y) {
+    WindowDC dc(hwnd);
+    return ReadPixel(dc.Get(), x, y);
+}
+
+std::vector<uint32_t> WindowPixels(HWND hwnd, int width, int height) {
+    WindowDC dc(hwnd);
+    return ReadPixels(dc.Get(), 0, 0, width, height);
 }
 
 size_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
@@ -76,16 +68,24 @@ COLORREF DisplayPixel(HWND hwnd, int x, int y) {
 
 }  // namespace
 
-TEST_F(GameTest, PaintUpdateReachesTheScreenAtItsPlace) {
-    Build();
-    Show();
-    // Other test processes share the display: keep their windows from covering this one.
-    SetWindowPos(m_game->m_hHostWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    // The double's own view window paints nothing and covers the game window, which clips its
-    // children; the page's pixels are to come from the renderer alone.
-    ShowWindow(ViewState().hostWindow, SW_HIDE);
-    PumpPending();
-    const HWND game = m_game->m_hGameWnd;
+// A game window on top of the display whose pixels come from the renderer alone.
+class ScreenPaintTest : public GameTest {
+protected:
+    HWND ShowGame() {
+        Build();
+        Show();
+        // Other test processes share the display: keep their windows from covering this one.
+        SetWindowPos(m_game->m_hHostWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        // The double's own view window paints nothing and covers the game window, which clips its
+        // children.
+        ShowWindow(ViewState().hostWindow, SW_HIDE);
+        PumpPending();
+        return m_game->m_hGameWnd;
+    }
+};
+
+TEST_F(ScreenPaintTest, PaintUpdateReachesTheScreenAtItsPlace) {
+    const HWND game = ShowGame();
     RECT client{};
     GetClientRect(game, &client);
     ASSERT_GT(client.right, 300);
@@ -119,13 +119,8 @@ TEST_F(GameTest, PaintUpdateReachesTheScreenAtItsPlace) {
 
 // The engine's source always holds the whole view, so copying only the dirty rectangle leaves the
 // window showing exactly what copying the whole frame would.
-TEST_F(GameTest, DirtyRectangleShowsWhatTheWholeFrameWould) {
-    Build();
-    Show();
-    SetWindowPos(m_game->m_hHostWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    ShowWindow(ViewState().hostWindow, SW_HIDE);
-    PumpPending();
-    const HWND game = m_game->m_hGameWnd;
+TEST_F(ScreenPaintTest, DirtyRectangleShowsWhatTheWholeFrameWould) {
+    const HWND game = ShowGame();
     RECT client{};
     GetClientRect(game, &client);
     ASSERT_GT(client.right, 200);
