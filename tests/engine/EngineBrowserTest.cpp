@@ -374,6 +374,90 @@ TEST_F(EngineBrowserTest, WindowOpenAndBlankTargetReachCreateViewWhoseViewGetsTh
     wkeDestroyWebView(view);
 }
 
+// ---- who calls a bound function ----
+
+struct CallerSeen {
+    std::wstring label;  // the call's first argument
+    bool known = false;
+    wkeWebView view = nullptr;
+    bool mainFrame = false;
+    bool frameIsMain = false;  // as wkeIsMainFrame tells of the caller's frame
+    std::wstring url;
+    std::string name;
+};
+std::vector<CallerSeen> g_callers;
+
+jsValue WKE_CALL CallerRecorder(jsExecState es) {
+    CallerSeen seen;
+    if (jsArgCount(es) > 0) seen.label = jsToTempStringW(es, jsArg(es, 0));
+    if (const jsCallerInfo* info = jsGetCallerInfo(es)) {
+        seen.known = info->size == sizeof(jsCallerInfo);
+        seen.view = info->webView;
+        seen.mainFrame = info->isMainFrame;
+        seen.frameIsMain = wkeIsMainFrame(info->webView, info->frame);
+        seen.url = info->url ? info->url : L"";
+        seen.name = info->name ? info->name : "";
+    }
+    g_callers.push_back(seen);
+    return jsUndefined();
+}
+
+const CallerSeen* CallerLabelled(const std::wstring& label) {
+    for (const CallerSeen& seen : g_callers)
+        if (seen.label == label) return &seen;
+    return nullptr;
+}
+
+TEST_F(EngineBrowserTest, BoundFunctionsLearnTheCallingViewFrameAndAddress) {
+    jsBindFunction("WhoCalls", CallerRecorder, 1);
+    server.AddPage("/host.html",
+                   "<html><body><iframe src='/inner.html?f=1'></iframe><script>WhoCalls('main');</script>"
+                   "</body></html>");
+    server.AddPage("/inner.html", "<html><body><script>WhoCalls('frame');</script></body></html>");
+    server.AddPage("/opened.html", "<html><body><script>WhoCalls('popup');</script></body></html>");
+    CreateViewEvents created;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnCreateView(view, OnCreateView, &created);
+    const std::wstring hostUrl = server.WideUrl("/host.html");
+    wkeLoadURLW(view, hostUrl.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"main") && CallerLabelled(L"frame"); }));
+
+    const CallerSeen main = *CallerLabelled(L"main");
+    EXPECT_TRUE(main.known);
+    EXPECT_EQ(main.view, view);
+    EXPECT_TRUE(main.mainFrame);
+    EXPECT_TRUE(main.frameIsMain);
+    EXPECT_EQ(main.url, hostUrl);
+    EXPECT_EQ(main.name, "WhoCalls");
+    const CallerSeen frame = *CallerLabelled(L"frame");
+    EXPECT_TRUE(frame.known);
+    EXPECT_EQ(frame.view, view);
+    EXPECT_FALSE(frame.mainFrame);
+    EXPECT_FALSE(frame.frameIsMain);
+    EXPECT_EQ(frame.url, server.WideUrl("/inner.html?f=1"));
+
+    // A page that writes the engine's own call record names a function, never where it stands.
+    wkeRunJS(view, "__wkeNativeCall(JSON.stringify({n:'WhoCalls',a:[{t:'string',s:'forged'}],"
+                   "url:'http://elsewhere.test/',frame:'main'}))");
+    ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"forged") != nullptr; }));
+    EXPECT_EQ(CallerLabelled(L"forged")->url, hostUrl);
+
+    // A window the page opens is a view of its own.
+    wkeRunJS(view, "window.open('/opened.html')");
+    ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"popup") != nullptr; }));
+    ASSERT_EQ(created.created.size(), 1u);
+    const CallerSeen popup = *CallerLabelled(L"popup");
+    EXPECT_EQ(popup.view, created.created[0]);
+    EXPECT_TRUE(popup.mainFrame);
+    EXPECT_EQ(popup.url, server.WideUrl("/opened.html"));
+
+    // Outside a native function there is no caller.
+    EXPECT_EQ(jsGetCallerInfo(wkeGlobalExec(view)), nullptr);
+    for (wkeWebView v : created.created) wkeDestroyWebView(v);
+    wkeDestroyWebView(view);
+}
+
 // ---- window views ----
 
 TEST_F(EngineBrowserTest, PopupWindowViewPaintsItsWindowAndTakesItsInput) {

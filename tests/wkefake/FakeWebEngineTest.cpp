@@ -50,6 +50,28 @@ jsValue WKE_CALL Echo(jsExecState es) {
     return jsStringW(es, jsToTempStringW(es, jsArg(es, 0)));
 }
 
+struct SeenCaller {
+    bool known = false;
+    wkeWebView view = nullptr;
+    bool mainFrame = false;
+    bool frameIsMain = false;  // as wkeIsMainFrame tells of the caller's frame
+    std::wstring url;
+    std::string name;
+} g_caller;
+
+jsValue WKE_CALL RecordCaller(jsExecState es) {
+    const jsCallerInfo* info = jsGetCallerInfo(es);
+    g_caller = SeenCaller();
+    if (!info) return jsUndefined();
+    g_caller.known = info->size == sizeof(jsCallerInfo);
+    g_caller.view = info->webView;
+    g_caller.mainFrame = info->isMainFrame;
+    g_caller.frameIsMain = wkeIsMainFrame(info->webView, info->frame);
+    g_caller.url = info->url;
+    g_caller.name = info->name;
+    return jsUndefined();
+}
+
 class FakeWebEngine : public testing::Test {
 protected:
     void SetUp() override { g_seen = Seen(); }
@@ -115,16 +137,39 @@ TEST_F(FakeWebEngine, UrlChangeTellsTheHandlerWhetherTheMainFrameChanged) {
     EXPECT_EQ(g_seen.text, L"http://frame.test/");
 }
 
+TEST_F(FakeWebEngine, BoundFunctionsLearnTheCallerTheTestNames) {
+    jsBindFunction("who", RecordCaller, 0);
+    wkeWebView view = wkeCreateWebView();
+    wkeLoadURLW(view, L"http://page.test/a");
+    ASSERT_TRUE(wkefake::CallBound("who", {}, wkefake::MainFrameOf(view)));
+    EXPECT_TRUE(g_caller.known);
+    EXPECT_EQ(g_caller.view, view);
+    EXPECT_TRUE(g_caller.mainFrame);
+    EXPECT_TRUE(g_caller.frameIsMain);
+    EXPECT_EQ(g_caller.url, L"http://page.test/a");
+    EXPECT_EQ(g_caller.name, "who");
+
+    ASSERT_TRUE(wkefake::CallBound("who", {}, wkefake::Caller{view, false, L"http://ad.test/"}));
+    EXPECT_FALSE(g_caller.mainFrame);
+    EXPECT_FALSE(g_caller.frameIsMain);
+    EXPECT_EQ(g_caller.url, L"http://ad.test/");
+
+    // Without a caller, and on a view's global state, the engine cannot tell.
+    ASSERT_TRUE(wkefake::CallBound("who", {}, std::nullopt));
+    EXPECT_FALSE(g_caller.known);
+    EXPECT_EQ(jsGetCallerInfo(wkeGlobalExec(view)), nullptr);
+}
+
 TEST_F(FakeWebEngine, BoundFunctionsAndPageFunctionsAnswerWithChosenValues) {
     jsBindFunction("echo", Echo, 1);
     EXPECT_EQ(wkefake::BoundArgCount("echo"), std::optional<unsigned>(1));
-    std::optional<wkefake::JsValue> echoed = wkefake::CallBound("echo", {wkefake::JsValue::Str(L"hi")});
+    std::optional<wkefake::JsValue> echoed = wkefake::CallBound("echo", {wkefake::JsValue::Str(L"hi")}, std::nullopt);
     ASSERT_TRUE(echoed);
     EXPECT_EQ(echoed->kind, wkefake::JsValue::String);
     EXPECT_EQ(echoed->text, L"hi");
-    EXPECT_EQ(wkefake::CallBound("echo", {wkefake::JsValue::Num(3)})->kind, wkefake::JsValue::Undefined);
-    EXPECT_EQ(wkefake::CallBound("echo", {})->kind, wkefake::JsValue::Undefined);
-    EXPECT_FALSE(wkefake::CallBound("unbound", {}));
+    EXPECT_EQ(wkefake::CallBound("echo", {wkefake::JsValue::Num(3)}, std::nullopt)->kind, wkefake::JsValue::Undefined);
+    EXPECT_EQ(wkefake::CallBound("echo", {}, std::nullopt)->kind, wkefake::JsValue::Undefined);
+    EXPECT_FALSE(wkefake::CallBound("unbound", {}, std::nullopt));
 
     wkeWebView view = wkeCreateWebView();
     wkefake::SetPageFunction(view, "callFlash", std::wstring(L"a\\nb"));
