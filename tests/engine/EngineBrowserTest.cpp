@@ -9,6 +9,7 @@
 
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/LoopbackHttpServer.h"
+#include "tests/support/SeenCaller.h"
 
 namespace {
 
@@ -376,35 +377,17 @@ TEST_F(EngineBrowserTest, WindowOpenAndBlankTargetReachCreateViewWhoseViewGetsTh
 
 // ---- who calls a bound function ----
 
-struct CallerSeen {
-    std::wstring label;  // the call's first argument
-    bool known = false;
-    wkeWebView view = nullptr;
-    bool mainFrame = false;
-    bool frameIsMain = false;  // as wkeIsMainFrame tells of the caller's frame
-    std::wstring url;
-    std::string name;
-};
-std::vector<CallerSeen> g_callers;
+// Calls of "WhoCalls", each with its first argument as a label.
+std::vector<std::pair<std::wstring, SeenCaller>> g_callers;
 
 jsValue WKE_CALL CallerRecorder(jsExecState es) {
-    CallerSeen seen;
-    if (jsArgCount(es) > 0) seen.label = jsToTempStringW(es, jsArg(es, 0));
-    if (const jsCallerInfo* info = jsGetCallerInfo(es)) {
-        seen.known = info->size == sizeof(jsCallerInfo);
-        seen.view = info->webView;
-        seen.mainFrame = info->isMainFrame;
-        seen.frameIsMain = wkeIsMainFrame(info->webView, info->frame);
-        seen.url = info->url ? info->url : L"";
-        seen.name = info->name ? info->name : "";
-    }
-    g_callers.push_back(seen);
+    g_callers.emplace_back(jsArgCount(es) > 0 ? jsToTempStringW(es, jsArg(es, 0)) : L"", SeeCaller(es));
     return jsUndefined();
 }
 
-const CallerSeen* CallerLabelled(const std::wstring& label) {
-    for (const CallerSeen& seen : g_callers)
-        if (seen.label == label) return &seen;
+const SeenCaller* CallerLabelled(const std::wstring& label) {
+    for (const auto& call : g_callers)
+        if (call.first == label) return &call.second;
     return nullptr;
 }
 
@@ -423,14 +406,14 @@ TEST_F(EngineBrowserTest, BoundFunctionsLearnTheCallingViewFrameAndAddress) {
     wkeLoadURLW(view, hostUrl.c_str());
     ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"main") && CallerLabelled(L"frame"); }));
 
-    const CallerSeen main = *CallerLabelled(L"main");
+    const SeenCaller main = *CallerLabelled(L"main");
     EXPECT_TRUE(main.known);
     EXPECT_EQ(main.view, view);
     EXPECT_TRUE(main.mainFrame);
     EXPECT_TRUE(main.frameIsMain);
     EXPECT_EQ(main.url, hostUrl);
     EXPECT_EQ(main.name, "WhoCalls");
-    const CallerSeen frame = *CallerLabelled(L"frame");
+    const SeenCaller frame = *CallerLabelled(L"frame");
     EXPECT_TRUE(frame.known);
     EXPECT_EQ(frame.view, view);
     EXPECT_FALSE(frame.mainFrame);
@@ -447,7 +430,7 @@ TEST_F(EngineBrowserTest, BoundFunctionsLearnTheCallingViewFrameAndAddress) {
     wkeRunJS(view, "window.open('/opened.html')");
     ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"popup") != nullptr; }));
     ASSERT_EQ(created.created.size(), 1u);
-    const CallerSeen popup = *CallerLabelled(L"popup");
+    const SeenCaller popup = *CallerLabelled(L"popup");
     EXPECT_EQ(popup.view, created.created[0]);
     EXPECT_TRUE(popup.mainFrame);
     EXPECT_EQ(popup.url, server.WideUrl("/opened.html"));

@@ -1,6 +1,7 @@
 #include "tests/wkefake/FakeWebEngine.h"
 
 #include "platform/WebEngineLoader.h"
+#include "tests/support/SeenCaller.h"
 
 #include <gtest/gtest.h>
 
@@ -50,25 +51,10 @@ jsValue WKE_CALL Echo(jsExecState es) {
     return jsStringW(es, jsToTempStringW(es, jsArg(es, 0)));
 }
 
-struct SeenCaller {
-    bool known = false;
-    wkeWebView view = nullptr;
-    bool mainFrame = false;
-    bool frameIsMain = false;  // as wkeIsMainFrame tells of the caller's frame
-    std::wstring url;
-    std::string name;
-} g_caller;
+SeenCaller g_caller;
 
 jsValue WKE_CALL RecordCaller(jsExecState es) {
-    const jsCallerInfo* info = jsGetCallerInfo(es);
-    g_caller = SeenCaller();
-    if (!info) return jsUndefined();
-    g_caller.known = info->size == sizeof(jsCallerInfo);
-    g_caller.view = info->webView;
-    g_caller.mainFrame = info->isMainFrame;
-    g_caller.frameIsMain = wkeIsMainFrame(info->webView, info->frame);
-    g_caller.url = info->url;
-    g_caller.name = info->name;
+    g_caller = SeeCaller(es);
     return jsUndefined();
 }
 
