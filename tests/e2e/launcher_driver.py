@@ -118,7 +118,7 @@ class Publisher:
 
     def start(self):
         # Another checkout's tests may hold the port for a while; ours wait for it.
-        deadline = time.monotonic() + 300
+        deadline = time.monotonic() + 240
         while self.process is None:
             if not port_free():
                 if time.monotonic() >= deadline:
@@ -131,10 +131,15 @@ class Publisher:
                 command += ["--installer", str(self.installer), "--download-seconds", str(self.download_seconds)]
             process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                        stderr=subprocess.DEVNULL)
-            if wait_for("publisher", 10, lambda: process.poll() is not None or self.listening()):
-                if process.poll() is None:
-                    self.process = process
-                # else someone took the port between the check and the start: wait again
+            try:
+                wait_for("publisher", 10, lambda: process.poll() is not None or self.listening())
+            except Failure:
+                process.kill()
+                process.wait()
+                raise
+            if process.poll() is None:
+                self.process = process
+            # else someone took the port between the check and the start: wait again
 
     @staticmethod
     def listening():
