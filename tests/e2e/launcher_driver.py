@@ -57,6 +57,11 @@ BRIDGE_BUTTON_X = 12 + 1 + 10 + 115
 BADGE_POINT = (16, 23)
 
 
+# A launcher's first window comes after its browser has started and the update check: seconds
+# usually, but a cold browser start on a machine busy with other builds has taken over a minute.
+FIRST_WINDOW_SECONDS = 150
+
+
 class Failure(Exception):
     pass
 
@@ -219,6 +224,9 @@ class Session:
     def __exit__(self, kind, value, trace):
         if kind is not None:
             self.screenshot("failure")
+            # What there was to see, for the failure's report.
+            log(f"windows: {self.probe()[0]}")
+            log(f"launchers: {self.launcher_processes()}, requests: {[r['target'] for r in self.publisher.requests()]}")
         self.end_processes()
         self.publisher.stop()
         if kind is None and not self.screenshots:
@@ -378,7 +386,7 @@ def is_badge(rgb):
 def log_in(session, user="player1", password="secret"):
     """From a started launcher to the game window: waits for the login page to show, types the
     credentials and clicks "Log in". Returns the game window."""
-    login = session.wait_window(LOGIN_CLASS, "Login", 60)
+    login = session.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS)
     page = session.publisher.wait_request("/login.html", 30)
     if page[0]["agent"] != USER_AGENT:
         raise Failure(f"the login page was asked for with the user agent {page[0]['agent']!r}")

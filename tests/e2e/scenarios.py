@@ -11,7 +11,7 @@ import argparse
 import sys
 import time
 
-from launcher_driver import (GAME_CLASS, GAME_TITLE, LOGIN_CLASS, NEWER_VERSION,
+from launcher_driver import (FIRST_WINDOW_SECONDS, GAME_CLASS, GAME_TITLE, LOGIN_CLASS, NEWER_VERSION,
                              OWN_VERSION, POPUP_CLASS, UPDATE_CLASS, Build, Failure, Session, bridge_button,
                              close_game, document_value, game_link, installer_records, log, log_in,
                              served_document, sha256_of, wait_for)
@@ -59,7 +59,7 @@ def return_to_login(build):
         if code != 0:
             raise Failure(f"the first launcher ended with exit code {code}")
         s.publisher.wait_request("/client/qemox/Velmark/config.xml", 60, count=2)
-        s.wait_window(LOGIN_CLASS, "Login", 60, exclude_pids={first})
+        s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS, exclude_pids={first})
         s.publisher.wait_request("/login.html", 30, count=2)
         s.publisher.check_page_agents()
 
@@ -98,7 +98,7 @@ def update(build):
     # The download takes a few seconds, as over a real line, so that the window can be seen.
     with Session(build, "update", version=NEWER_VERSION, installer=build.installer, download_seconds=4) as s:
         s.start_launcher()
-        s.wait_window(UPDATE_CLASS, "Update", 60)
+        s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
         records = wait_for("installer start", 60, lambda: installer_records(s))
         command, program = records[0]
         if command != program + " /SILENT /norestart ":
@@ -120,7 +120,7 @@ def demo(build, out, version):
     with Session(build, "demo", version=version, installer=build.installer, download_seconds=4, out=out) as s:
         s.start_launcher()
         if newer:
-            s.wait_window(UPDATE_CLASS, "Update", 60)
+            s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
             s.screenshot("update-window")
             wait_for("installer start", 60, lambda: installer_records(s))
             s.screenshot("update-done")
