@@ -117,6 +117,7 @@ private:
     void OnException(const Json& params);
     void OnLoadingFailed(const Json& params);
     void OnBindingCalled(const Json& params);
+    void OnContextCreated(const Json& context);
     void OnTitle(const std::string& title);
     void RaiseLoadingFinish(const std::string& url, wkeLoadingResult result, const std::string& reason,
                             const std::string& frameId);
@@ -157,4 +158,8 @@ private:
     wkeTempCallbackInfo m_tempInfo{};
     std::string m_tempUrl;
     std::vector<std::string> m_frameIds;  // index + 1 is the frame's handle
+    // Who may be calling a bound function: the page's own script world of each frame
+    // (execution context id -> frame id) and each frame's document address.
+    std::map<int, std::string> m_contextFrames;
+    std::map<std::string, std::string> m_frameUrls;
 };
