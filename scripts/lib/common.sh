@@ -91,6 +91,11 @@ orvel_start_wine() {
     mkdir -p "$WINEPREFIX"
     "$ORVEL_WINESERVER" -p </dev/null >/dev/null 2>&1
     "$ORVEL_WINE64" wineboot -i </dev/null >/dev/null 2>&1
+    # Our Xvfb has no window manager. Wine would leave placement to one (and take a maximised
+    # window back to its normal size when none confirms the state), so it places windows itself.
+    local managed=Y
+    [ -n "${ORVEL_XVFB_PID:-}" ] && managed=N
+    "$ORVEL_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f </dev/null >/dev/null 2>&1
     # Wine's desktop process ends a few seconds after the last ordinary Wine process does, and
     # the next one would start it again as its own child (a test counting the processes it
     # starts would see it). An idle cmd.exe reading a pipe that never closes keeps it alive.
