@@ -328,4 +328,10 @@ bool WKE_CALL jsIsString(jsValue value) {
 
 const wchar_t* WKE_CALL jsToTempStringW(jsExecState es, jsValue value) { return jsToStringW(es, value); }
 
+const jsCallerInfo* WKE_CALL jsGetCallerInfo(jsExecState es) {
+    // A view's global state, or a call whose frame the browser did not name, has no caller.
+    ExecState* state = StateOf(es);
+    return state && state->caller.size ? &state->caller : nullptr;
+}
+
 jsValue WKE_CALL jsUndefined(void) { return 0; }

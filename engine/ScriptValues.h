@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Json.h"
+#include "platform/wke.h"
 
 class WebView;
 
@@ -38,10 +39,14 @@ private:
     int64_t m_next = 1;
 };
 
-// An execution state: a view's global scope, or one call of a native function with its arguments.
+// An execution state: a view's global scope, or one call of a native function with its arguments
+// and, when the browser told which frame made it, its caller (caller.size is 0 otherwise).
 struct ExecState {
     WebView* view = nullptr;      // not owned
     std::vector<int64_t> args;    // jsValue handles of the call's arguments
+    jsCallerInfo caller{};        // its texts point into the two members below
+    std::wstring callerUrl;
+    std::string callerName;
 };
 
 // A DevTools RemoteObject (a Runtime.evaluate result) as a script value.

@@ -11,6 +11,9 @@ namespace {
 
 const wchar_t kViewWindowClass[] = L"WkeWebWindow";
 
+// Frames and script contexts remembered per view (see m_frameUrls).
+constexpr size_t kMaxTrackedFrames = 1024;
+
 std::wstring Wide(const std::string& utf8) { return Utf8ToWide(utf8.data(), utf8.size()); }
 
 // An engine string that lives for one callback.
@@ -152,10 +155,21 @@ void WebView::Setup(bool offscreen, wkeWindowType type, HWND parent, int x, int 
     Send("Page.startScreencast", screencast);
     Send("Runtime.runIfWaitingForDebugger");
     // The page's side takes the commands above only once it runs; until it has, a navigation
-    // would commit unseen. Commands are handled in order, so one answered call means all are.
+    // would commit unseen. Commands are handled in order, so the answer to this probe means all
+    // are. Loads asked for before it wait for it, in order; the caller does not: a new page's renderer
+    // takes most of a second to start, which a window being built would otherwise wait out.
     Json probe = Json::Object();
     probe.Set("expression", "0");
-    m_engine.Cdp().Call("Runtime.evaluate", probe, m_session, Engine::kScriptTimeoutMs, nullptr);
+    WebView* self = this;
+    Engine* engine = &m_engine;
+    wkeWebView handle = Handle();
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", probe, m_session, [self, engine, handle](const Json&) {
+        if (engine->Find(handle) != self) return;
+        self->m_pageRunning = true;
+        std::vector<std::string> loads;
+        loads.swap(self->m_pendingLoads);
+        for (const std::string& url : loads) self->LoadUrl(url);
+    });
 }
 
 void WebView::InstallBinding(const std::string& name) {
@@ -378,6 +392,10 @@ void WebView::SetCspCheck(bool enable) {
 
 void WebView::LoadUrl(const std::string& url) {
     if (m_destroyed) return;
+    if (!m_pageRunning) {
+        m_pendingLoads.push_back(url);
+        return;
+    }
     m_requestedReason.erase(m_targetId);  // this load replaces whatever the page had asked for
     Json params = Json::Object();
     params.Set("url", url.empty() ? std::string("about:blank") : url);
@@ -614,6 +632,14 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         OnException(params);
     } else if (method == "Runtime.bindingCalled") {
         OnBindingCalled(params);
+    } else if (method == "Runtime.executionContextCreated") {
+        OnContextCreated(params["context"]);
+    } else if (method == "Runtime.executionContextDestroyed") {
+        m_contextFrames.erase(params["executionContextId"].AsInt());
+    } else if (method == "Runtime.executionContextsCleared") {
+        m_contextFrames.clear();
+    } else if (method == "Page.frameDetached") {
+        m_frameUrls.erase(params["frameId"].AsString());
     } else if (method == "Page.javascriptDialogClosed") {
         m_dialogOpen = false;
     } else if (method == "Inspector.targetCrashed") {
@@ -627,6 +653,9 @@ void WebView::OnFrameNavigated(const Json& frame) {
     const std::string& id = frame["id"].AsString();
     const std::string url = frame["url"].AsString() + frame["urlFragment"].AsString();
     if (id == m_targetId) m_url = url;
+    // Frames go with Page.frameDetached; past the bound a new frame stays unknown, and so
+    // untrusted, while the frames already known keep their place.
+    if (m_frameUrls.size() < kMaxTrackedFrames || m_frameUrls.count(id)) m_frameUrls[id] = url;
     if (!onUrl.fn) return;
     CallbackString text(m_engine, url);
     EnterCallback(id, url);
@@ -775,10 +804,33 @@ void WebView::OnBindingCalled(const Json& params) {
     state.view = this;
     const Json& args = call["a"];
     for (size_t i = 0; i < args.Size() && i < 64; ++i) state.args.push_back(m_engine.Values().Add(ValueFromArgument(args.At(i))));
-    EnterCallback(m_targetId, m_url);
+    // The browser names the script context that called; the payload, written by the page, is not
+    // trusted to say where it came from. A context not known as a frame's own leaves no caller.
+    auto context = m_contextFrames.find(params["executionContextId"].AsInt());
+    auto frameUrl = context == m_contextFrames.end() ? m_frameUrls.end() : m_frameUrls.find(context->second);
+    if (frameUrl != m_frameUrls.end()) {
+        state.callerUrl = Wide(frameUrl->second);
+        state.callerName = binding->first;
+        state.caller.size = sizeof state.caller;
+        state.caller.webView = Handle();
+        state.caller.frame = FrameHandle(context->second);
+        state.caller.isMainFrame = context->second == m_targetId;
+        state.caller.url = state.callerUrl.c_str();
+        state.caller.name = state.callerName.c_str();
+        EnterCallback(context->second, frameUrl->second);
+    } else {
+        EnterCallback(m_targetId, m_url);
+    }
     wkeWebView handle = Handle();
     binding->second(reinterpret_cast<jsExecState>(&state));
     if (m_engine.Find(handle) == this) LeaveCallback();
+}
+
+void WebView::OnContextCreated(const Json& context) {
+    // Only the page's own script world counts: isolated worlds are not the page.
+    const Json& aux = context["auxData"];
+    if (!aux["isDefault"].AsBool() || aux["frameId"].AsString().empty()) return;
+    if (m_contextFrames.size() < kMaxTrackedFrames) m_contextFrames[context["id"].AsInt()] = aux["frameId"].AsString();
 }
 
 void WebView::OnTitle(const std::string& title) {

@@ -117,6 +117,7 @@ private:
     void OnException(const Json& params);
     void OnLoadingFailed(const Json& params);
     void OnBindingCalled(const Json& params);
+    void OnContextCreated(const Json& context);
     void OnTitle(const std::string& title);
     void RaiseLoadingFinish(const std::string& url, wkeLoadingResult result, const std::string& reason,
                             const std::string& frameId);
@@ -130,6 +131,8 @@ private:
     std::string m_targetId;   // also the id of the main frame
     std::string m_session;
     bool m_destroyed = false;
+    bool m_pageRunning = false;              // the page has taken Setup's commands (see Setup)
+    std::vector<std::string> m_pendingLoads;  // loads asked for before that, made once it has
 
     HWND m_window = nullptr;  // owned: the native window of a window view (null for off-screen)
     HWND m_host = nullptr;    // not owned: the window the caller says the view belongs to
@@ -157,4 +160,8 @@ private:
     wkeTempCallbackInfo m_tempInfo{};
     std::string m_tempUrl;
     std::vector<std::string> m_frameIds;  // index + 1 is the frame's handle
+    // Who may be calling a bound function: the page's own script world of each frame
+    // (execution context id -> frame id) and each frame's document address.
+    std::map<int, std::string> m_contextFrames;
+    std::map<std::string, std::string> m_frameUrls;
 };

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "app/BridgeTrust.h"
+#include "app/GameAddress.h"
 #include "common/ModulePath.h"
 #include "common/TextConv.h"
 #include "game/GameWnd.h"
@@ -90,6 +92,9 @@ void WKE_CALL CGameWnd::OnGameDocumentReady(wkeWebView, void* param) {
 }
 
 jsValue WKE_CALL CGameWnd::OnBridgeCall(jsExecState es) {
+    // Only the game page's main frame in the game view may end or restart the launcher.
+    CGameWnd* game = g_pGameWnd && !g_pGameWnd->m_bDestroyed ? g_pGameWnd : nullptr;
+    if (!IsTrustedBridgeCall(es, game ? game->m_webView : nullptr, g_gameAddress.GetData())) return jsUndefined();
     if (jsArgCount(es) == 0) return jsUndefined();
     const jsValue first = jsArg(es, 0);
     if (!jsIsString(first)) return jsUndefined();

@@ -1,5 +1,6 @@
 #include "login/LoginWnd.h"
 
+#include "app/BridgeTrust.h"
 #include "app/GameAddress.h"
 #include "app/Kuku.h"
 #include "common/TextConv.h"
@@ -193,8 +194,11 @@ wkeWebView WKE_CALL CreateLoginPopup(wkeWebView, void* owner, wkeNavigationType,
 }
 
 jsValue WKE_CALL OnAppLoadGame(jsExecState es) {
-    // The bindings outlive the login window; the game page may call them too.
-    if (!g_pLoginWnd || jsArgCount(es) == 0) return jsUndefined();
+    // The bindings are global and outlive the login window: only the login page's own main frame,
+    // in the login view while the window lives, may hand over an address.
+    CWkeWebkitUI* control = g_pLoginWnd ? g_pLoginWnd->GetWebViewControl() : nullptr;
+    if (!IsTrustedBridgeCall(es, control ? control->GetWebView() : nullptr, Setting(L"LoginURL"))) return jsUndefined();
+    if (jsArgCount(es) == 0) return jsUndefined();
     const jsValue arg = jsArg(es, 0);
     if (!jsIsString(arg)) return jsUndefined();
     const wchar_t* text = jsToTempStringW(es, arg);

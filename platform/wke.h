@@ -114,6 +114,16 @@ typedef struct wkeTempCallbackInfo {
     const utf8* url;
 } wkeTempCallbackInfo;
 
+// Who called a native function (jsGetCallerInfo). Valid only while that function runs.
+typedef struct jsCallerInfo {
+    int size;                  // size of this record
+    wkeWebView webView;        // the view whose page made the call
+    wkeWebFrameHandle frame;   // the calling frame of that view
+    bool isMainFrame;          // the call came from the view's main frame, not from a sub-frame
+    const wchar_t* url;        // address of the calling frame's document
+    const char* name;          // the page function that was called (as bound by jsBindFunction)
+} jsCallerInfo;
+
 // Engine start-up settings; the launcher passes none.
 typedef struct wkeSettings {
     int size;  // size of this record
@@ -225,6 +235,8 @@ typedef jsValue(WKE_CALL* jsNativeFunction)(jsExecState es);
     X(jsValue, jsArg, (jsExecState es, int index))                                                 \
     X(bool, jsIsString, (jsValue value))                                                           \
     X(const wchar_t*, jsToTempStringW, (jsExecState es, jsValue value))                            \
+    /* inside a native function: who called it; null when the engine cannot tell */                \
+    X(const jsCallerInfo*, jsGetCallerInfo, (jsExecState es))                                      \
     X(jsValue, jsUndefined, (void))
 
 #if defined(WKE_BUILDING_ENGINE)

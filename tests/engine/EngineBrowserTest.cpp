@@ -9,6 +9,7 @@
 
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/SeenCaller.h"
 
 namespace {
 
@@ -374,6 +375,72 @@ TEST_F(EngineBrowserTest, WindowOpenAndBlankTargetReachCreateViewWhoseViewGetsTh
     wkeDestroyWebView(view);
 }
 
+// ---- who calls a bound function ----
+
+// Calls of "WhoCalls", each with its first argument as a label.
+std::vector<std::pair<std::wstring, SeenCaller>> g_callers;
+
+jsValue WKE_CALL CallerRecorder(jsExecState es) {
+    g_callers.emplace_back(jsArgCount(es) > 0 ? jsToTempStringW(es, jsArg(es, 0)) : L"", SeeCaller(es));
+    return jsUndefined();
+}
+
+const SeenCaller* CallerLabelled(const std::wstring& label) {
+    for (const auto& call : g_callers)
+        if (call.first == label) return &call.second;
+    return nullptr;
+}
+
+TEST_F(EngineBrowserTest, BoundFunctionsLearnTheCallingViewFrameAndAddress) {
+    jsBindFunction("WhoCalls", CallerRecorder, 1);
+    server.AddPage("/host.html",
+                   "<html><body><iframe src='/inner.html?f=1'></iframe><script>WhoCalls('main');</script>"
+                   "</body></html>");
+    server.AddPage("/inner.html", "<html><body><script>WhoCalls('frame');</script></body></html>");
+    server.AddPage("/opened.html", "<html><body><script>WhoCalls('popup');</script></body></html>");
+    CreateViewEvents created;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnCreateView(view, OnCreateView, &created);
+    const std::wstring hostUrl = server.Url("/host.html");
+    wkeLoadURLW(view, hostUrl.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"main") && CallerLabelled(L"frame"); }));
+
+    const SeenCaller main = *CallerLabelled(L"main");
+    EXPECT_TRUE(main.known);
+    EXPECT_EQ(main.view, view);
+    EXPECT_TRUE(main.mainFrame);
+    EXPECT_TRUE(main.frameIsMain);
+    EXPECT_EQ(main.url, hostUrl);
+    EXPECT_EQ(main.name, "WhoCalls");
+    const SeenCaller frame = *CallerLabelled(L"frame");
+    EXPECT_TRUE(frame.known);
+    EXPECT_EQ(frame.view, view);
+    EXPECT_FALSE(frame.mainFrame);
+    EXPECT_FALSE(frame.frameIsMain);
+    EXPECT_EQ(frame.url, server.Url("/inner.html?f=1"));
+
+    // A page that writes the engine's own call record names a function, never where it stands.
+    wkeRunJS(view, "__wkeNativeCall(JSON.stringify({n:'WhoCalls',a:[{t:'string',s:'forged'}],"
+                   "url:'http://elsewhere.test/',frame:'main'}))");
+    ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"forged") != nullptr; }));
+    EXPECT_EQ(CallerLabelled(L"forged")->url, hostUrl);
+
+    // A window the page opens is a view of its own.
+    wkeRunJS(view, "window.open('/opened.html')");
+    ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"popup") != nullptr; }));
+    ASSERT_EQ(created.created.size(), 1u);
+    const SeenCaller popup = *CallerLabelled(L"popup");
+    EXPECT_EQ(popup.view, created.created[0]);
+    EXPECT_TRUE(popup.mainFrame);
+    EXPECT_EQ(popup.url, server.Url("/opened.html"));
+
+    // Outside a native function there is no caller.
+    EXPECT_EQ(jsGetCallerInfo(wkeGlobalExec(view)), nullptr);
+    for (wkeWebView v : created.created) wkeDestroyWebView(v);
+    wkeDestroyWebView(view);
+}
+
 // ---- window views ----
 
 TEST_F(EngineBrowserTest, PopupWindowViewPaintsItsWindowAndTakesItsInput) {
@@ -425,3 +492,31 @@ TEST_F(EngineBrowserTest, PopupWindowViewPaintsItsWindowAndTakesItsInput) {
 }
 
 }  // namespace
+
+// A view is handed out before its page runs; loads asked for meanwhile are made once it does, in
+// order, and seen like any other: the last one is the page.
+TEST_F(EngineBrowserTest, LoadsAskedBeforeThePageRunsAreMadeInOrder) {
+    server.AddPage("/first.html", "<html><head><title>First</title></head><body></body></html>");
+    server.AddPage("/second.html", kColourPage);
+    LoadEvents events;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnTitleChanged(view, OnTitle, &events);
+    wkeOnURLChanged(view, OnUrl, &events);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    const std::wstring first = server.Url("/first.html");
+    const std::wstring second = server.Url("/second.html");
+    wkeLoadURLW(view, first.c_str());
+    wkeLoadURLW(view, second.c_str());
+
+    ASSERT_TRUE(PumpUntil([&] {
+        return !events.finished.empty() && events.finished.back().first == second &&
+               !events.titles.empty() && events.titles.back() == L"Colour page";
+    }));
+    EXPECT_EQ(events.finished.back().second, WKE_LOADING_SUCCEEDED);
+    ASSERT_FALSE(events.urls.empty());
+    EXPECT_EQ(events.urls.back().first, second);
+    // The first load was made before the second replaced it.
+    EXPECT_EQ(events.finished.front().first, first);
+    wkeDestroyWebView(view);
+}

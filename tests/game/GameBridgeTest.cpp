@@ -8,7 +8,7 @@ using wkefake::JsValue;
 TEST_F(GameTest, CloseWindowCommandQuitsFromEveryBridgeName) {
     Build();
     for (const char* name : {"ExitGameToLogin", "closeWindow", "SetTitleText", "AppFlashCall"}) {
-        std::optional<JsValue> result = CallBound(name, {JsValue::Str(L"CLOSEWINDOW")});
+        std::optional<JsValue> result = CallBound(name, {JsValue::Str(L"CLOSEWINDOW")}, Page());
         ASSERT_TRUE(result.has_value()) << name;
         EXPECT_EQ(result->kind, JsValue::Undefined) << name;
         EXPECT_TRUE(TakeQuit()) << name;
@@ -17,15 +17,15 @@ TEST_F(GameTest, CloseWindowCommandQuitsFromEveryBridgeName) {
 
 TEST_F(GameTest, BridgeIgnoresMissingNonStringAndUnknownArguments) {
     Build();
-    EXPECT_EQ(CallBound("closeWindow", {})->kind, JsValue::Undefined);
+    EXPECT_EQ(CallBound("closeWindow", {}, Page())->kind, JsValue::Undefined);
     EXPECT_FALSE(TakeQuit());
-    EXPECT_EQ(CallBound("closeWindow", {JsValue::Num(1)})->kind, JsValue::Undefined);
+    EXPECT_EQ(CallBound("closeWindow", {JsValue::Num(1)}, Page())->kind, JsValue::Undefined);
     EXPECT_FALSE(TakeQuit());
-    CallBound("AppFlashCall", {JsValue::Str(L"closeWindowX")});
-    CallBound("AppFlashCall", {JsValue::Str(L"")});
+    CallBound("AppFlashCall", {JsValue::Str(L"closeWindowX")}, Page());
+    CallBound("AppFlashCall", {JsValue::Str(L"")}, Page());
     EXPECT_FALSE(TakeQuit());
     // Only the first argument counts.
-    CallBound("AppFlashCall", {JsValue::Str(L"nothing"), JsValue::Str(L"closeWindow")});
+    CallBound("AppFlashCall", {JsValue::Str(L"nothing"), JsValue::Str(L"closeWindow")}, Page());
     EXPECT_FALSE(TakeQuit());
     EXPECT_EQ(wkefake::CallCount("wkeCreateWebWindow"), 1u);
 }
@@ -33,7 +33,7 @@ TEST_F(GameTest, BridgeIgnoresMissingNonStringAndUnknownArguments) {
 TEST_F(GameTest, SetTitleTextLeavesTheTitleAlone) {
     Setting(L"Title", L"Orvel");
     Build();
-    CallBound("SetTitleText", {JsValue::Str(L"New title")});
+    CallBound("SetTitleText", {JsValue::Str(L"New title")}, Page());
     EXPECT_FALSE(TakeQuit());
     wchar_t title[64] = {};
     GetWindowTextW(m_game->m_hHostWnd, title, 64);
@@ -171,4 +171,38 @@ TEST_F(GameTest, ConsoleAndAlertOfTheGameView) {
     ASSERT_TRUE(user.Finish());
     EXPECT_EQ(user.Owner(), m_game->m_hHostWnd);
     EXPECT_EQ(user.Text(), L"Game alert");
+}
+
+// The bridge obeys only the game page: the game view's main frame on the game address's origin
+// or on one listed under "TrustedOrigins".
+TEST_F(GameTest, BridgeRefusesCallersOtherThanTheGamePage) {
+    Setting(L"TrustedOrigins", L"https://cdn.game.test:8443 not-an-origin");
+    Build(L"http://game.test/play?id=1");
+    wkeWindowFeatures features{};
+    wkeWebView popup = *wkefake::RaiseCreateView(View(), WKE_NAVIGATION_TYPE_OTHER, L"http://game.test/", features);
+    ASSERT_NE(popup, nullptr);
+    const wkefake::Caller refused[] = {
+        {View(), false, L"http://game.test/ad-frame"},         // a sub-frame of the game page
+        {popup, true, L"http://game.test/"},                   // another view, even on the same origin
+        {View(), true, L"http://ads.test/"},                   // another origin in the game view
+        {View(), true, L"http://game.test.evil.test/"},
+        {View(), true, L"http://game.test:81/"},
+        {View(), true, L"https://game.test/"},
+        {View(), true, L"https://cdn.game.test/"},             // listed with another port
+        {View(), true, L"http://not-an-origin/"},
+    };
+    for (const wkefake::Caller& caller : refused) {
+        std::optional<JsValue> result = CallBound("closeWindow", {JsValue::Str(L"closeWindow")}, caller);
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->kind, JsValue::Undefined);
+        EXPECT_FALSE(TakeQuit()) << caller.url;
+    }
+    // An engine that cannot tell who called is not obeyed either.
+    CallBound("ExitGameToLogin", {JsValue::Str(L"closeWindow")}, std::nullopt);
+    EXPECT_FALSE(TakeQuit());
+
+    CallBound("AppFlashCall", {JsValue::Str(L"closeWindow")}, wkefake::Caller{View(), true, L"HTTP://GAME.TEST:80/x"});
+    EXPECT_TRUE(TakeQuit());
+    CallBound("AppFlashCall", {JsValue::Str(L"closeWindow")}, wkefake::Caller{View(), true, L"https://cdn.game.test:8443/"});
+    EXPECT_TRUE(TakeQuit());
 }

@@ -33,6 +33,8 @@ protected:
     void Show();
     wkeWebView View() const { return m_game->m_webView; }
     const wkefake::View& ViewState() const { return *wkefake::FindView(View()); }
+    // The game page itself: the game view's main frame on the address it loaded.
+    wkefake::Caller Page() const { return wkefake::MainFrameOf(View()); }
 
     ScopedFakeWebEngine m_engine;
     std::unique_ptr<CGameWnd> m_game;

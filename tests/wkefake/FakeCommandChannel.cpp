@@ -126,7 +126,15 @@ std::string RunFakeEngineCommand(const std::vector<std::string>& words) {
     if (verb == "call") {
         std::vector<JsValue> args;
         for (size_t i = 2; i < words.size(); ++i) args.push_back(JsValue::Str(Wide(words[i])));
-        std::optional<JsValue> result = CallBound(word(1), args);
+        std::optional<JsValue> result = CallBound(word(1), args, std::nullopt);
+        return result ? Answer(*result) : "none";
+    }
+    if (verb == "call-from") {
+        const Caller caller{ParseView(word(1)), word(2) == "main", Wide(word(3))};
+        if (!caller.view) return "error no such view";
+        std::vector<JsValue> args;
+        for (size_t i = 5; i < words.size(); ++i) args.push_back(JsValue::Str(Wide(words[i])));
+        std::optional<JsValue> result = CallBound(word(4), args, caller);
         return result ? Answer(*result) : "none";
     }
     wkeWebView view = ParseView(word(1));

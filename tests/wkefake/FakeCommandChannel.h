@@ -9,7 +9,9 @@
 //   document-ready V | title-changed V TEXT | url-changed V main|sub URL | alert V TEXT
 //   navigation V TYPE URL | create-view V TYPE URL X Y W H | window-closing V
 //   console V LEVEL TEXT | loading-finished V RESULT main|sub URL REASON
-//   call NAME [ARG...] (string arguments) | page-function V NAME [RESULT] | views
+//   call NAME [ARG...] (string arguments; the engine cannot tell who called)
+//   call-from V main|sub URL NAME [ARG...] (as the main frame or a sub-frame of V showing URL)
+//   page-function V NAME [RESULT] | views
 // Arguments with spaces are written in double quotes with backslash escapes.
 #pragma once
 

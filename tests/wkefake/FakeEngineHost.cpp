@@ -1,7 +1,8 @@
 // A minimal program that drives an engine DLL the way the launcher does, so that the stand-in's
 // command channel can be tested across processes before the launcher exists: it loads node.dll
 // from its folder, makes one view whose document-ready handler runs a script, binds "echo" (gives
-// back its first argument) and "quit" (ends the message loop), and pumps messages.
+// back its first argument), "caller" (describes who called it) and "quit" (ends the message loop),
+// and pumps messages.
 #include "platform/WebEngineLoader.h"
 
 #include <string>
@@ -15,6 +16,14 @@ void WKE_CALL OnDocumentReady(wkeWebView view, void* param) {
 jsValue WKE_CALL Echo(jsExecState es) {
     if (jsArgCount(es) == 0 || !jsIsString(jsArg(es, 0))) return jsUndefined();
     std::wstring text = jsToTempStringW(es, jsArg(es, 0));
+    return jsStringW(es, text.c_str());
+}
+
+jsValue WKE_CALL Caller(jsExecState es) {
+    const jsCallerInfo* caller = jsGetCallerInfo(es);
+    if (!caller) return jsStringW(es, L"unknown");
+    std::wstring text = caller->isMainFrame ? L"main " : L"sub ";
+    text += caller->url;
     return jsStringW(es, text.c_str());
 }
 
@@ -33,6 +42,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wkeWebView view = wkeCreateWebView();
     wkeOnDocumentReady(view, OnDocumentReady, script);
     jsBindFunction("echo", Echo, 1);
+    jsBindFunction("caller", Caller, 0);
     jsBindFunction("quit", Quit, 0);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

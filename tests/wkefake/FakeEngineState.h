@@ -21,10 +21,14 @@ struct ViewState : View {
     Handler pendingFavicon;
 };
 
-// A script execution state: the view's global one, or the one of a bound-function call.
+// A script execution state: the view's global one, or the one of a bound-function call with,
+// when the test named one, its caller (caller.size is 0 otherwise).
 struct ExecState {
     ViewState* view = nullptr;
     std::vector<jsValue> args;
+    jsCallerInfo caller{};  // its texts point into the two members below
+    std::wstring callerUrl;
+    std::string callerName;
 };
 
 // An engine string; the handle given out is the address of this object.

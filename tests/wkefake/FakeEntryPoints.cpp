@@ -431,6 +431,12 @@ const wchar_t* WKE_CALL ENTRY(jsToTempStringW)(jsExecState es, jsValue value) {
     return KeepText(Describe(value)).c_str();
 }
 
+const jsCallerInfo* WKE_CALL ENTRY(jsGetCallerInfo)(jsExecState es) {
+    Plain("jsGetCallerInfo").Ptr(es);
+    ExecState* exec = Exec(es);
+    return exec && exec->caller.size ? &exec->caller : nullptr;
+}
+
 jsValue WKE_CALL ENTRY(jsUndefined)() {
     Plain("jsUndefined");
     return MakeValue(JsValue());

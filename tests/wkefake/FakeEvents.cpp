@@ -194,11 +194,31 @@ bool DeliverFavicon(wkeWebView view, const std::string& url, const std::vector<c
     return true;
 }
 
-std::optional<JsValue> CallBound(const std::string& name, const std::vector<JsValue>& args) {
+Caller MainFrameOf(wkeWebView view) {
+    const View* state = FindView(view);
+    return Caller{view, true, state ? state->lastUrl : std::wstring()};
+}
+
+std::optional<JsValue> CallBound(const std::string& name, const std::vector<JsValue>& args,
+                                 const std::optional<Caller>& caller) {
     auto found = Bindings().find(name);
     if (found == Bindings().end() || !found->second.function) return std::nullopt;
     ExecState exec;
     for (const JsValue& arg : args) exec.args.push_back(MakeValue(arg));
+    if (caller) {
+        ViewState* view = Lookup(caller->view);
+        exec.view = view;
+        exec.callerUrl = caller->url;
+        exec.callerName = name;
+        exec.caller.size = sizeof exec.caller;
+        exec.caller.webView = caller->view;
+        exec.caller.frame = view ? reinterpret_cast<wkeWebFrameHandle>(caller->mainFrame ? &view->mainFrame
+                                                                                            : &view->subFrame)
+                                 : nullptr;
+        exec.caller.isMainFrame = caller->mainFrame;
+        exec.caller.url = exec.callerUrl.c_str();
+        exec.caller.name = exec.callerName.c_str();
+    }
     jsValue result = found->second.function(reinterpret_cast<jsExecState>(&exec));
     return ReadValue(result);
 }

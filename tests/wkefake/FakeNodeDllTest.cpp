@@ -54,6 +54,11 @@ TEST(FakeNodeDll, CommandsFromAnotherProcessDriveTheEngineAndTheLogShowsTheCalls
     EXPECT_EQ(remote.Command("call echo " + wkefake::QuoteCommandArg("two words")),
               std::optional<std::string>("\"two words\""));
     EXPECT_EQ(remote.Command("call echo"), std::optional<std::string>("undefined"));
+    EXPECT_EQ(remote.Command("call caller"), std::optional<std::string>("\"unknown\""));
+    EXPECT_EQ(remote.Command("call-from last sub http://ad.test/ caller"),
+              std::optional<std::string>("\"sub http://ad.test/\""));
+    EXPECT_EQ(remote.Command("call-from #9 main http://x.test/ caller"),
+              std::optional<std::string>("error no such view"));
     EXPECT_EQ(remote.Command("navigation last 0 http://x.test/"), std::optional<std::string>("none"));
     EXPECT_EQ(remote.Command("call quit"), std::optional<std::string>("undefined"));
     EXPECT_EQ(remote.WaitForExit(20000), std::optional<DWORD>(0));

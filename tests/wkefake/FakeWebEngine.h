@@ -121,9 +121,19 @@ std::optional<bool> RaiseWindowClosing(wkeWebView view);
 bool DeliverFavicon(wkeWebView view, const std::string& url, const std::vector<char>& bytes);
 
 // --- script ---
-// Calls the native function bound under `name` (bindings are process-wide, as in the engine).
+// Who calls a bound function: what jsGetCallerInfo tells the native function.
+struct Caller {
+    wkeWebView view = nullptr;
+    bool mainFrame = true;
+    std::wstring url;
+};
+// The main frame of `view`, on the address the view was last told to load (wkeLoadURLW).
+Caller MainFrameOf(wkeWebView view);
+// Calls the native function bound under `name` (bindings are process-wide, as in the engine) as
+// `caller` would; without a caller jsGetCallerInfo answers null, as an engine that cannot tell.
 // Nothing when no function is bound under that name.
-std::optional<JsValue> CallBound(const std::string& name, const std::vector<JsValue>& args);
+std::optional<JsValue> CallBound(const std::string& name, const std::vector<JsValue>& args,
+                                 const std::optional<Caller>& caller);
 std::optional<unsigned> BoundArgCount(const std::string& name);
 // Defines a global function of the view's page that jsGetGlobal finds; jsCallGlobal returns
 // `result` as a string, or undefined when it holds nothing. An undefined name reads as undefined.

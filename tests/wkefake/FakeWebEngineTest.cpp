@@ -1,6 +1,7 @@
 #include "tests/wkefake/FakeWebEngine.h"
 
 #include "platform/WebEngineLoader.h"
+#include "tests/support/SeenCaller.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,13 @@ void WKE_CALL OnPaint(wkeWebView, void* param, HDC dc, int x, int y, int cx, int
 jsValue WKE_CALL Echo(jsExecState es) {
     if (jsArgCount(es) == 0 || !jsIsString(jsArg(es, 0))) return jsUndefined();
     return jsStringW(es, jsToTempStringW(es, jsArg(es, 0)));
+}
+
+SeenCaller g_caller;
+
+jsValue WKE_CALL RecordCaller(jsExecState es) {
+    g_caller = SeeCaller(es);
+    return jsUndefined();
 }
 
 class FakeWebEngine : public testing::Test {
@@ -115,16 +123,39 @@ TEST_F(FakeWebEngine, UrlChangeTellsTheHandlerWhetherTheMainFrameChanged) {
     EXPECT_EQ(g_seen.text, L"http://frame.test/");
 }
 
+TEST_F(FakeWebEngine, BoundFunctionsLearnTheCallerTheTestNames) {
+    jsBindFunction("who", RecordCaller, 0);
+    wkeWebView view = wkeCreateWebView();
+    wkeLoadURLW(view, L"http://page.test/a");
+    ASSERT_TRUE(wkefake::CallBound("who", {}, wkefake::MainFrameOf(view)));
+    EXPECT_TRUE(g_caller.known);
+    EXPECT_EQ(g_caller.view, view);
+    EXPECT_TRUE(g_caller.mainFrame);
+    EXPECT_TRUE(g_caller.frameIsMain);
+    EXPECT_EQ(g_caller.url, L"http://page.test/a");
+    EXPECT_EQ(g_caller.name, "who");
+
+    ASSERT_TRUE(wkefake::CallBound("who", {}, wkefake::Caller{view, false, L"http://ad.test/"}));
+    EXPECT_FALSE(g_caller.mainFrame);
+    EXPECT_FALSE(g_caller.frameIsMain);
+    EXPECT_EQ(g_caller.url, L"http://ad.test/");
+
+    // Without a caller, and on a view's global state, the engine cannot tell.
+    ASSERT_TRUE(wkefake::CallBound("who", {}, std::nullopt));
+    EXPECT_FALSE(g_caller.known);
+    EXPECT_EQ(jsGetCallerInfo(wkeGlobalExec(view)), nullptr);
+}
+
 TEST_F(FakeWebEngine, BoundFunctionsAndPageFunctionsAnswerWithChosenValues) {
     jsBindFunction("echo", Echo, 1);
     EXPECT_EQ(wkefake::BoundArgCount("echo"), std::optional<unsigned>(1));
-    std::optional<wkefake::JsValue> echoed = wkefake::CallBound("echo", {wkefake::JsValue::Str(L"hi")});
+    std::optional<wkefake::JsValue> echoed = wkefake::CallBound("echo", {wkefake::JsValue::Str(L"hi")}, std::nullopt);
     ASSERT_TRUE(echoed);
     EXPECT_EQ(echoed->kind, wkefake::JsValue::String);
     EXPECT_EQ(echoed->text, L"hi");
-    EXPECT_EQ(wkefake::CallBound("echo", {wkefake::JsValue::Num(3)})->kind, wkefake::JsValue::Undefined);
-    EXPECT_EQ(wkefake::CallBound("echo", {})->kind, wkefake::JsValue::Undefined);
-    EXPECT_FALSE(wkefake::CallBound("unbound", {}));
+    EXPECT_EQ(wkefake::CallBound("echo", {wkefake::JsValue::Num(3)}, std::nullopt)->kind, wkefake::JsValue::Undefined);
+    EXPECT_EQ(wkefake::CallBound("echo", {}, std::nullopt)->kind, wkefake::JsValue::Undefined);
+    EXPECT_FALSE(wkefake::CallBound("unbound", {}, std::nullopt));
 
     wkeWebView view = wkeCreateWebView();
     wkefake::SetPageFunction(view, "callFlash", std::wstring(L"a\\nb"));
