@@ -23,11 +23,13 @@
 #include <vector>
 
 #include "app/Kuku.h"
+#include "common/Dib.h"
 #include "common/Handles.h"
 #include "game/RenderGDI.h"
 #include "update/InstallerTransfer.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateDownload.h"
+#include "tests/support/MessagePump.h"
 
 namespace {
 
@@ -45,14 +47,6 @@ double Now() {
 int Usage();
 
 void Report(const char* name, double value) { std::printf("%s %.3f\n", name, value); }
-
-void PumpPending() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
 
 // ---- start-up ----
 
@@ -277,16 +271,10 @@ int Paint() {
     PumpPending();
 
     // The engine hands over a DC holding the whole view; a frame of varied pixels stands in for it.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kViewWidth;
-    info.bmiHeader.biHeight = -kViewHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     UniqueMemDC source(CreateCompatibleDC(nullptr));
-    UniqueBitmap frameBitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bits) return 1;
+    UniqueBitmap frameBitmap = CreateTopDownDib(kViewWidth, kViewHeight, &bits);
+    if (!frameBitmap) return 1;
     SelectedObject select(source.Get(), frameBitmap.Get());
     auto* pixels = static_cast<uint32_t*>(bits);
     for (int i = 0; i < kViewWidth * kViewHeight; ++i) pixels[i] = 0xFF000000u | (i * 2654435761u >> 8);
