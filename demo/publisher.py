@@ -3,17 +3,23 @@
 server (config.xml per game and agent, update_<version>.exe) on one loopback port.
 
 Every request is written to the log with its User-Agent, so one can see what the launcher asked for.
+With an installer, the update documents come from the publisher's tool (scripts/publisher-sign):
+its "Sha256", and its "Signature" when a key is given.
 """
 import argparse
 import datetime
 import http.server
 import os
 import re
+import subprocess
 import sys
 import threading
+import time
 from urllib.parse import urlsplit
 
-SITE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "site")
+HERE = os.path.dirname(os.path.abspath(__file__))
+SITE = os.path.join(HERE, "site")
+SIGN_TOOL = os.path.join(HERE, os.pardir, "scripts", "publisher-sign")
 CONFIG_PATH = re.compile(r"^/client/([A-Za-z0-9_.-]{1,64})/([A-Za-z0-9_.-]{1,64})/config\.xml$")
 INSTALLER_PATH = re.compile(r"^/client/([A-Za-z0-9_.-]{1,64})/([A-Za-z0-9_.-]{1,64})/update_([0-9]{1,20})\.exe$")
 TYPES = {".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8",
@@ -24,12 +30,29 @@ TYPES = {".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=u
 class Publisher(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, address, version, installer, log_file):
+    def __init__(self, address, version, installer, key, download_seconds, log_file):
         super().__init__(address, Handler)
         self.version = version
         self.installer = installer
+        self.key = key
+        self.download_seconds = download_seconds
         self.log_file = log_file
         self.log_lock = threading.Lock()
+        self.documents = {}
+        self.documents_lock = threading.Lock()
+
+    def document(self, game, agent):
+        """The update document for one game and agent (names already checked)."""
+        if not self.installer:
+            return ('<?xml version="1.0" encoding="utf-8"?>\n<Update>\n'
+                    f"  <Game>{game}</Game>\n  <Agent>{agent}</Agent>\n"
+                    f"  <Version>{self.version}</Version>\n</Update>\n").encode()
+        with self.documents_lock:
+            if (game, agent) not in self.documents:
+                self.documents[(game, agent)] = subprocess.run(
+                    [SIGN_TOOL, "document", self.key or "-", self.installer, self.version, game, agent],
+                    check=True, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, timeout=60).stdout
+            return self.documents[(game, agent)]
 
     def record(self, line):
         with self.log_lock:
@@ -61,17 +84,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Cache-Control", "no-store")
         self.end_headers()
-        if send_body:
+        if not send_body:
+            return
+        if not self.server.download_seconds or status != 200 or not INSTALLER_PATH.match(path):
             self.wfile.write(body)
+            return
+        # In even parts over the given time, as over a slow line: the update window shows its
+        # progress long enough to be seen.
+        parts = 20
+        size = max(1, -(-len(body) // parts))
+        for at in range(0, len(body), size):
+            self.wfile.write(body[at:at + size])
+            self.wfile.flush()
+            time.sleep(self.server.download_seconds / parts)
 
     def route(self, path):
         match = CONFIG_PATH.match(path)
         if match:
-            game, agent = match.groups()
-            xml = ('<?xml version="1.0" encoding="utf-8"?>\n<Update>\n'
-                   f"  <Game>{game}</Game>\n  <Agent>{agent}</Agent>\n"
-                   f"  <Version>{self.server.version}</Version>\n</Update>\n")
-            return 200, "text/xml; charset=utf-8", xml.encode()
+            try:
+                return 200, "text/xml; charset=utf-8", self.server.document(*match.groups())
+            except (OSError, subprocess.SubprocessError):
+                return 500, "text/plain; charset=utf-8", b"the update document could not be made\n"
         match = INSTALLER_PATH.match(path)
         if match:
             if match.group(3) != self.server.version or not self.server.installer:
@@ -100,12 +133,24 @@ def main():
     parser.add_argument("--version", default="2020111203",
                         help="the version the update server offers (default: the launcher's own, so no update)")
     parser.add_argument("--installer", help="the program served as update_<version>.exe")
+    parser.add_argument("--download-seconds", type=float, default=0,
+                        help="spread the installer's download over this many seconds (at most 60)")
+    parser.add_argument("--key", help="the publisher's private key (scripts/publisher-sign keygen): "
+                                      "the update documents carry the installer's signature too")
     parser.add_argument("--log", help="request log file (default: standard output)")
     args = parser.parse_args()
     if not re.fullmatch(r"[0-9]{1,20}", args.version):
         parser.error("--version takes digits only")
+    if not 0 <= args.download_seconds <= 60:
+        parser.error("--download-seconds takes 0 to 60")
+    if args.key and not args.installer:
+        parser.error("--key signs the installer: give --installer too")
+    for path in (args.installer, args.key):
+        if path and not os.path.isfile(path):
+            parser.error(f"no file at {path}")
     log_file = open(args.log, "a", encoding="utf-8") if args.log else sys.stdout
-    server = Publisher(("127.0.0.1", args.port), args.version, args.installer, log_file)
+    server = Publisher(("127.0.0.1", args.port), args.version, args.installer, args.key,
+                       args.download_seconds, log_file)
     print(f"publisher on http://127.0.0.1:{args.port}/ offering version {args.version}", file=sys.stderr, flush=True)
     try:
         server.serve_forever()

@@ -84,6 +84,23 @@ bool Engine::OnReaderMessage(const Json& message) {
         });
         return true;
     }
+    if (method == "Fetch.requestPaused" || method == "Target.detachedFromTarget") {
+        const std::string& session =
+            method == "Fetch.requestPaused" ? message["sessionId"].AsString() : message["params"]["sessionId"].AsString();
+        auto discarded = m_discardedWindows.find(session);
+        if (discarded == m_discardedWindows.end()) return false;
+        if (method == "Target.detachedFromTarget") {
+            m_discardedWindows.erase(discarded);
+            return false;
+        }
+        Json refuse = Json::Object();
+        refuse.Set("requestId", message["params"]["requestId"].AsString()).Set("errorReason", "Aborted");
+        m_cdp.Send("Fetch.failRequest", refuse, session);
+        Json close = Json::Object();
+        close.Set("targetId", discarded->second);
+        m_cdp.Send("Target.closeTarget", close);
+        return true;
+    }
     if (method == "Target.attachedToTarget") {
         const Json& params = message["params"];
         const Json& info = params["targetInfo"];
@@ -101,20 +118,18 @@ bool Engine::OnReaderMessage(const Json& message) {
             // A window the page opened. The opener's Page.windowOpen hands its address to the
             // create-view handler, whose view loads it; the browser's own window goes away unseen.
             // It may share the opener's renderer, which stays blocked while the new page waits, so
-            // it is let run, with its requests held so that none of them reaches the network.
+            // it is let run, with its requests stopped so that none of them reaches the network
+            // (with the browser's user agent, not the view's). It is closed once its document
+            // request has been refused: closing it while the request waits would let it go on.
+            m_discardedWindows[session] = targetId;
             Json hold = Json::Object();
             Json pattern = Json::Object();
             pattern.Set("urlPattern", "*");
             hold.Set("patterns", Json::Array().Push(pattern));
-            // Holding takes effect only once answered; the UI thread may be waiting on the opener.
+            // Stopping takes effect only once answered; the UI thread may be waiting on the opener.
             m_cdp.SendWithReply(
                 "Fetch.enable", hold, session,
-                [this, session, targetId](const Json&) {
-                    m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
-                    Json close = Json::Object();
-                    close.Set("targetId", targetId);
-                    m_cdp.Send("Target.closeTarget", close);
-                },
+                [this, session](const Json&) { m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session); },
                 true);
             return true;
         }

@@ -69,4 +69,8 @@ private:
     std::mutex m_attachLock;
     std::condition_variable m_attached;
     std::map<std::string, std::string> m_sessionOfTarget;
+
+    // Reader thread only: the browser's own windows for pages' window.open, by session, with
+    // their target ids. Their requests are refused until they are closed.
+    std::map<std::string, std::string> m_discardedWindows;
 };

@@ -155,10 +155,21 @@ void WebView::Setup(bool offscreen, wkeWindowType type, HWND parent, int x, int 
     Send("Page.startScreencast", screencast);
     Send("Runtime.runIfWaitingForDebugger");
     // The page's side takes the commands above only once it runs; until it has, a navigation
-    // would commit unseen. Commands are handled in order, so one answered call means all are.
+    // would commit unseen. Commands are handled in order, so the answer to this probe means all
+    // are. Loads asked for before it wait for it, in order; the caller does not: a new page's renderer
+    // takes most of a second to start, which a window being built would otherwise wait out.
     Json probe = Json::Object();
     probe.Set("expression", "0");
-    m_engine.Cdp().Call("Runtime.evaluate", probe, m_session, Engine::kScriptTimeoutMs, nullptr);
+    WebView* self = this;
+    Engine* engine = &m_engine;
+    wkeWebView handle = Handle();
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", probe, m_session, [self, engine, handle](const Json&) {
+        if (engine->Find(handle) != self) return;
+        self->m_pageRunning = true;
+        std::vector<std::string> loads;
+        loads.swap(self->m_pendingLoads);
+        for (const std::string& url : loads) self->LoadUrl(url);
+    });
 }
 
 void WebView::InstallBinding(const std::string& name) {
@@ -381,6 +392,10 @@ void WebView::SetCspCheck(bool enable) {
 
 void WebView::LoadUrl(const std::string& url) {
     if (m_destroyed) return;
+    if (!m_pageRunning) {
+        m_pendingLoads.push_back(url);
+        return;
+    }
     m_requestedReason.erase(m_targetId);  // this load replaces whatever the page had asked for
     Json params = Json::Object();
     params.Set("url", url.empty() ? std::string("about:blank") : url);

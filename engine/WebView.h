@@ -131,6 +131,8 @@ private:
     std::string m_targetId;   // also the id of the main frame
     std::string m_session;
     bool m_destroyed = false;
+    bool m_pageRunning = false;              // the page has taken Setup's commands (see Setup)
+    std::vector<std::string> m_pendingLoads;  // loads asked for before that, made once it has
 
     HWND m_window = nullptr;  // owned: the native window of a window view (null for off-screen)
     HWND m_host = nullptr;    // not owned: the window the caller says the view belongs to

@@ -1,5 +1,7 @@
 #include "game/RenderGDI.h"
 
+#include <algorithm>
+
 bool CRenderGDI::Init(HWND hWnd) {
     m_hWnd = hWnd;
     m_hMemDC.Reset(CreateCompatibleDC(nullptr));
@@ -50,12 +52,20 @@ void CRenderGDI::UpdateRect(HDC hdcSource, int x, int y, int cx, int cy) {
         CreateSurface();
         if (!m_pBits) return;
     }
-    // The whole surface extent from (x, y) on: the bitmap and window bounds clip the rest.
-    BitBlt(m_hMemDC.Get(), x, y, m_nWidth, m_nHeight, hdcSource, x, y, SRCCOPY);
+    // Only the dirty rectangle, clipped to the surface: the source holds the whole view, but
+    // outside the rectangle its pixels are those the surface already has. Copying on to the
+    // surface's edges would cost a small update nearly as much as a full one.
+    // The sums are taken wide: the engine's numbers may be anything.
+    const int left = static_cast<int>(std::clamp<long long>(x, 0, m_nWidth));
+    const int top = static_cast<int>(std::clamp<long long>(y, 0, m_nHeight));
+    const int right = static_cast<int>(std::clamp<long long>(static_cast<long long>(x) + cx, 0, m_nWidth));
+    const int bottom = static_cast<int>(std::clamp<long long>(static_cast<long long>(y) + cy, 0, m_nHeight));
+    if (right <= left || bottom <= top) return;
+    BitBlt(m_hMemDC.Get(), left, top, right - left, bottom - top, hdcSource, left, top, SRCCOPY);
     // Without a window GetDC would hand out the whole screen's DC: keep the update off the desktop.
     if (!m_hWnd) return;
     WindowDC window(m_hWnd);
-    BitBlt(window.Get(), x, y, m_nWidth, m_nHeight, m_hMemDC.Get(), x, y, SRCCOPY);
+    BitBlt(window.Get(), left, top, right - left, bottom - top, m_hMemDC.Get(), left, top, SRCCOPY);
 }
 
 void CRenderGDI::Paint(HDC hdcDest) {

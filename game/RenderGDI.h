@@ -19,8 +19,9 @@ public:
     // A new size invalidates the surface; the same size keeps it.
     virtual void Resize(int width, int height);
 
-    // Copies the dirty area of `hdcSource` into the surface and onto the window at once. While
-    // there is no surface only an update of exactly the current size is taken (it creates one).
+    // Copies the dirty rectangle of `hdcSource` (which holds the whole view) into the surface and
+    // onto the window at once. While there is no surface only an update of exactly the current
+    // size is taken (it creates one).
     void UpdateRect(HDC hdcSource, int x, int y, int cx, int cy);
     // Repeats the surface into `hdcDest`; draws nothing without a surface. Never asks the engine.
     void Paint(HDC hdcDest);

@@ -12,6 +12,26 @@ ORVEL_PACKAGES=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-
 
 orvel_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 
+# orvel_wait_for <seconds> <command...>: polls the command until it succeeds or the time is up.
+orvel_wait_for() {
+    local deadline=$((SECONDS + $1)); shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.2
+    done
+}
+
+# The publisher's port. Other checkouts' test runs listen there too, and anything else on the port
+# would answer in our server's place: scripts that need it wait until it is free.
+orvel_port_free() {
+    python3 -c 'import socket; socket.socket().bind(("127.0.0.1", 18480))' 2>/dev/null
+}
+orvel_wait_port_free() {
+    orvel_port_free && return 0
+    orvel_log "127.0.0.1:18480 is in use; waiting up to 3 minutes for it"
+    orvel_wait_for 180 orvel_port_free || { orvel_log "127.0.0.1:18480 stays in use; stop what listens there"; return 1; }
+}
+
 # Installs what is missing with apt-get; quiet when everything is there.
 orvel_deps() {
     local missing=() pkg
@@ -71,6 +91,11 @@ orvel_start_wine() {
     mkdir -p "$WINEPREFIX"
     "$ORVEL_WINESERVER" -p </dev/null >/dev/null 2>&1
     "$ORVEL_WINE64" wineboot -i </dev/null >/dev/null 2>&1
+    # Our Xvfb has no window manager. Wine would leave placement to one (and take a maximised
+    # window back to its normal size when none confirms the state), so it places windows itself.
+    local managed=Y
+    [ -n "${ORVEL_XVFB_PID:-}" ] && managed=N
+    "$ORVEL_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f </dev/null >/dev/null 2>&1
     # Wine's desktop process ends a few seconds after the last ordinary Wine process does, and
     # the next one would start it again as its own child (a test counting the processes it
     # starts would see it). An idle cmd.exe reading a pipe that never closes keeps it alive.

@@ -492,3 +492,31 @@ TEST_F(EngineBrowserTest, PopupWindowViewPaintsItsWindowAndTakesItsInput) {
 }
 
 }  // namespace
+
+// A view is handed out before its page runs; loads asked for meanwhile are made once it does, in
+// order, and seen like any other: the last one is the page.
+TEST_F(EngineBrowserTest, LoadsAskedBeforeThePageRunsAreMadeInOrder) {
+    server.AddPage("/first.html", "<html><head><title>First</title></head><body></body></html>");
+    server.AddPage("/second.html", kColourPage);
+    LoadEvents events;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnTitleChanged(view, OnTitle, &events);
+    wkeOnURLChanged(view, OnUrl, &events);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    const std::wstring first = server.WideUrl("/first.html");
+    const std::wstring second = server.WideUrl("/second.html");
+    wkeLoadURLW(view, first.c_str());
+    wkeLoadURLW(view, second.c_str());
+
+    ASSERT_TRUE(PumpUntil([&] {
+        return !events.finished.empty() && events.finished.back().first == second &&
+               !events.titles.empty() && events.titles.back() == L"Colour page";
+    }));
+    EXPECT_EQ(events.finished.back().second, WKE_LOADING_SUCCEEDED);
+    ASSERT_FALSE(events.urls.empty());
+    EXPECT_EQ(events.urls.back().first, second);
+    // The first load was made before the second replaced it.
+    EXPECT_EQ(events.finished.front().first, first);
+    wkeDestroyWebView(view);
+}

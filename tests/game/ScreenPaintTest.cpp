@@ -3,6 +3,7 @@
 #include "tests/game/GameTestSupport.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "common/Handles.h"
 
@@ -12,28 +13,49 @@ const COLORREF kPageColour = RGB(0x20, 0x80, 0xC0);
 const COLORREF kMarkColour = RGB(0xF0, 0x10, 0x50);
 const COLORREF kNewColour = RGB(0x30, 0xC0, 0x40);
 
-// One pixel of `source` at (x, y), copied out as BitBlt sees it (the window DC reads what the
-// window shows; the screen DC reads what the display shows).
-COLORREF ReadPixel(HDC source, int x, int y) {
+// The pixels of `source` from (x, y) on (0x00RRGGBB), copied out as BitBlt sees them (the window
+// DC reads what the window shows; the screen DC reads what the display shows). Empty on failure.
+std::vector<uint32_t> ReadPixels(HDC source, int x, int y, int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 1;
-    info.bmiHeader.biHeight = -1;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     UniqueMemDC dc(CreateCompatibleDC(nullptr));
     UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bits) return {};
     SelectedObject select(dc.Get(), bitmap.Get());
-    if (!BitBlt(dc.Get(), 0, 0, 1, 1, source, x, y, SRCCOPY)) return CLR_INVALID;
+    if (!BitBlt(dc.Get(), 0, 0, width, height, source, x, y, SRCCOPY)) return {};
     GdiFlush();
-    const uint32_t value = *static_cast<uint32_t*>(bits);
-    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
+                                 static_cast<const uint32_t*>(bits) + static_cast<size_t>(width) * height);
+    for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+    return pixels;
+}
+
+COLORREF ReadPixel(HDC source, int x, int y) {
+    const std::vector<uint32_t> pixel = ReadPixels(source, x, y, 1, 1);
+    if (pixel.empty()) return CLR_INVALID;
+    return RGB((pixel[0] >> 16) & 0xFF, (pixel[0] >> 8) & 0xFF, pixel[0] & 0xFF);
 }
 
 COLORREF WindowPixel(HWND hwnd, int x, int y) {
     WindowDC dc(hwnd);
     return ReadPixel(dc.Get(), x, y);
+}
+
+std::vector<uint32_t> WindowPixels(HWND hwnd, int width, int height) {
+    WindowDC dc(hwnd);
+    return ReadPixels(dc.Get(), 0, 0, width, height);
+}
+
+size_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    if (a.size() != b.size()) return SIZE_MAX;
+    size_t count = 0;
+    for (size_t i = 0; i < a.size(); ++i) count += a[i] != b[i];
+    return count;
 }
 
 // The display's pixel at the window's client point (x, y).
@@ -46,16 +68,24 @@ COLORREF DisplayPixel(HWND hwnd, int x, int y) {
 
 }  // namespace
 
-TEST_F(GameTest, PaintUpdateReachesTheScreenAtItsPlace) {
-    Build();
-    Show();
-    // Other test processes share the display: keep their windows from covering this one.
-    SetWindowPos(m_game->m_hHostWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    // The double's own view window paints nothing and covers the game window, which clips its
-    // children; the page's pixels are to come from the renderer alone.
-    ShowWindow(ViewState().hostWindow, SW_HIDE);
-    PumpPending();
-    const HWND game = m_game->m_hGameWnd;
+// A game window on top of the display whose pixels come from the renderer alone.
+class ScreenPaintTest : public GameTest {
+protected:
+    HWND ShowGame() {
+        Build();
+        Show();
+        // Other test processes share the display: keep their windows from covering this one.
+        SetWindowPos(m_game->m_hHostWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        // The double's own view window paints nothing and covers the game window, which clips its
+        // children.
+        ShowWindow(ViewState().hostWindow, SW_HIDE);
+        PumpPending();
+        return m_game->m_hGameWnd;
+    }
+};
+
+TEST_F(ScreenPaintTest, PaintUpdateReachesTheScreenAtItsPlace) {
+    const HWND game = ShowGame();
     RECT client{};
     GetClientRect(game, &client);
     ASSERT_GT(client.right, 300);
@@ -72,15 +102,56 @@ TEST_F(GameTest, PaintUpdateReachesTheScreenAtItsPlace) {
     EXPECT_EQ(DisplayPixel(game, 36, 23), kPageColour);
     EXPECT_EQ(DisplayPixel(game, 37, 24), kPageColour);
 
-    // A dirty rectangle lands where it says, with nothing above or to its left touched.
+    // A dirty rectangle lands where it says, and nothing around it is touched.
     auto fresh = [](int, int) -> uint32_t { return 0xFF30C040; };
     ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), client.right, client.bottom, fresh,
                                            RECT{200, 100, 210, 110}));
     EXPECT_EQ(WindowPixel(game, 205, 105), kNewColour);
     EXPECT_EQ(WindowPixel(game, 199, 105), kPageColour);
     EXPECT_EQ(WindowPixel(game, 205, 99), kPageColour);
+    EXPECT_EQ(WindowPixel(game, 210, 105), kPageColour);
+    EXPECT_EQ(WindowPixel(game, 205, 110), kPageColour);
     EXPECT_EQ(WindowPixel(game, 37, 23), kMarkColour);
     EXPECT_TRUE(PumpUntil([&] { return DisplayPixel(game, 205, 105) == kNewColour; }));
     EXPECT_EQ(DisplayPixel(game, 199, 105), kPageColour);
     EXPECT_EQ(DisplayPixel(game, 37, 23), kMarkColour);
+}
+
+// The engine's source always holds the whole view, so copying only the dirty rectangle leaves the
+// window showing exactly what copying the whole frame would.
+TEST_F(ScreenPaintTest, DirtyRectangleShowsWhatTheWholeFrameWould) {
+    const HWND game = ShowGame();
+    RECT client{};
+    GetClientRect(game, &client);
+    ASSERT_GT(client.right, 200);
+    ASSERT_GT(client.bottom, 150);
+    const int width = client.right;
+    const int height = client.bottom;
+
+    auto first = [](int x, int y) -> uint32_t {
+        return 0xFF000000u | (x * 3 & 0xFF) << 16 | (y * 5 & 0xFF) << 8 | ((x + y) & 0xFF);
+    };
+    // The next frame changes a 64x64 square and a corner square that runs off the view.
+    const RECT square{100, 60, 164, 124};
+    const RECT corner{width - 20, height - 20, width + 44, height + 44};
+    auto second = [&](int x, int y) -> uint32_t {
+        const POINT pt{x, y};
+        if (PtInRect(&square, pt)) return 0xFF30C040;
+        if (PtInRect(&corner, pt)) return 0xFFF01050;
+        return first(x, y);
+    };
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, first, client));
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, second, square));
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, second, corner));
+    // An empty or inverted rectangle changes nothing.
+    auto black = [](int, int) -> uint32_t { return 0xFF000000; };
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, black, RECT{10, 10, 10, 40}));
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, black, RECT{40, 40, 20, 20}));
+    const std::vector<uint32_t> byRectangles = WindowPixels(game, width, height);
+    ASSERT_EQ(byRectangles.size(), static_cast<size_t>(width) * height);
+    EXPECT_EQ(byRectangles[60 * width + 100], 0x30C040u);
+    EXPECT_EQ(byRectangles[static_cast<size_t>(height - 1) * width + width - 1], 0xF01050u);
+
+    ASSERT_TRUE(wkefake::RaisePaintUpdated(View(), width, height, second, client));
+    EXPECT_EQ(Differences(WindowPixels(game, width, height), byRectangles), 0u);
 }

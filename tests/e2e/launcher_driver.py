@@ -1,0 +1,475 @@
+"""Plays the launcher from outside, as a player would, for the end-to-end tests and scripts/demo.
+
+The launcher (OrvelClient.exe with our node.dll, copied into a private folder) runs under Wine on
+the X display in DISPLAY, against demo/publisher.py on 127.0.0.1:18480. Input is real X input
+(xdotool); what the player sees of the windows (titles, classes, places, message box texts and
+buttons, screen colours) comes from window_probe.exe, which runs beside the launcher in the same
+Wine prefix; the rest is observed outside: the publisher's request log, the file the stand-in
+installer writes, process exit codes.
+"""
+import hashlib
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import time
+import urllib.request
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+WINE64 = "/usr/lib/wine/wine64"
+PUBLISHER = ("127.0.0.1", 18480)
+PUBLISHER_URL = "http://127.0.0.1:18480"
+
+# What the launcher's skin and build say (skin/qemox/config.xml.in).
+OWN_VERSION = "2020111203"
+NEWER_VERSION = "2020111204"
+GAME, AGENT = "qemox", "Velmark"
+GAME_TITLE = "Tolma Launcher"
+EXIT_QUESTION = "Bạn muốn thoát không?"
+USER_AGENT = ("Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
+              "Chrome/86.0.4240.111 Safari/537.36 OrvelClient/2.0")
+
+# Window classes of the launcher's windows.
+LOGIN_CLASS, GAME_CLASS, UPDATE_CLASS = "LoginWnd", "ORVEL_GAME_HOST", "UpdateWnd"
+POPUP_CLASS, DIALOG_CLASS = "WkeWebWindow", "#32770"
+
+# Where the player clicks. The login view sits at 264,129 in the login window (skin login.xml);
+# inside it demo/site/login.html centres its form. Points are client coordinates of the window.
+LOGIN_VIEW = (264, 129)
+LOGIN_USER = (LOGIN_VIEW[0] + 280, LOGIN_VIEW[1] + 137)
+LOGIN_PASSWORD = (LOGIN_VIEW[0] + 280, LOGIN_VIEW[1] + 196)
+LOGIN_BUTTON = (LOGIN_VIEW[0] + 280, LOGIN_VIEW[1] + 243)
+LOGIN_BUTTON_FACE = (LOGIN_BUTTON[0] - 100, LOGIN_BUTTON[1])  # beside its text
+# demo/site/game.html fixes the sizes of what is clicked, measured from the view's right and
+# bottom edges: header links 130 wide in a 30-high bar 12 from the right; bridge buttons 28 high,
+# 4 apart, in a panel 12 from the right and bottom with a border of 1 and a padding of 10.
+GAME_LINKS = {"news": 12 + 130 * 2 + 65, "top-up": 12 + 130 + 65, "guide": 12 + 65}
+GAME_LINK_Y = 15
+BRIDGE_BUTTONS = ["closeWindow", "ExitGameToLogin", "SetTitleText", "WindowReturn"]
+BRIDGE_BUTTON_X = 12 + 1 + 10 + 115
+# The "orvelclient.js loaded" badge (demo/site/client/orvelclient.js): green, 12 from the left
+# and the bottom, about 22 high, with round ends; this point is inside its left end, before the text.
+BADGE_POINT = (16, 23)
+
+
+# A launcher's first window comes after its browser has started and the update check: seconds
+# usually, but a cold browser start on a machine busy with other builds has taken over a minute.
+FIRST_WINDOW_SECONDS = 150
+
+
+class Failure(Exception):
+    pass
+
+
+def log(text):
+    print(f"[{time.strftime('%H:%M:%S')}] {text}", file=sys.stderr, flush=True)
+
+
+def wait_for(what, seconds, check, interval=0.2):
+    """Polls check() until it returns something true, which it returns; Failure at the deadline."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = check()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure(f"no {what} within {seconds} s")
+        time.sleep(interval)
+
+
+def windows_path(path):
+    """Wine's name of a local path (drive Z: is the root in every prefix)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+class Build:
+    def __init__(self, build_dir):
+        build_dir = Path(build_dir).resolve()
+        self.launcher = build_dir / "app" / "OrvelClient.exe"
+        self.engine = build_dir / "engine" / "node.dll"
+        self.installer = build_dir / "tests" / "update" / "recording_installer.exe"
+        self.probe = build_dir / "tests" / "e2e" / "window_probe.exe"
+        self.work = build_dir / "e2e"
+        for path in (self.launcher, self.engine, self.installer, self.probe):
+            if not path.is_file():
+                raise Failure(f"{path} is missing: build the x86_64 tree with tests first")
+
+
+def port_free():
+    with socket.socket() as s:
+        # As the publisher binds: a port left in TIME_WAIT by the last run is free.
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            s.bind(PUBLISHER)
+            return True
+        except OSError:
+            return False
+
+
+class Publisher:
+    """demo/publisher.py on the publisher port, with its request log."""
+
+    def __init__(self, log_file, version=OWN_VERSION, installer=None, download_seconds=0):
+        self.log_file = Path(log_file)
+        self.version = version
+        self.installer = installer
+        self.download_seconds = download_seconds
+        self.process = None
+
+    def start(self):
+        # Another checkout's tests may hold the port for a while; ours wait for it.
+        deadline = time.monotonic() + 240
+        while self.process is None:
+            if not port_free():
+                if time.monotonic() >= deadline:
+                    raise Failure("127.0.0.1:18480 stays in use")
+                time.sleep(0.5)
+                continue
+            command = [sys.executable, str(ROOT / "demo" / "publisher.py"), "--version", self.version,
+                       "--log", str(self.log_file)]
+            if self.installer:
+                command += ["--installer", str(self.installer), "--download-seconds", str(self.download_seconds)]
+            process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            try:
+                wait_for("publisher", 10, lambda: process.poll() is not None or self.listening())
+            except Failure:
+                process.kill()
+                process.wait()
+                raise
+            if process.poll() is None:
+                self.process = process
+            # else someone took the port between the check and the start: wait again
+
+    @staticmethod
+    def listening():
+        try:
+            with socket.create_connection(PUBLISHER, timeout=0.5):
+                return True
+        except OSError:
+            return False
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+    def requests(self, path=None):
+        """Logged requests as dicts (status, method, target, path, agent), of one path if given."""
+        if not self.log_file.exists():
+            return []
+        found = []
+        for line in self.log_file.read_text(encoding="utf-8").splitlines():
+            fields = line.split("\t")
+            if len(fields) != 5:
+                continue
+            entry = {"status": fields[1], "method": fields[2], "target": fields[3],
+                     "path": fields[3].split("?")[0], "agent": fields[4]}
+            if path is None or entry["path"] == path:
+                found.append(entry)
+        return found
+
+    def wait_request(self, path, seconds, count=1):
+        return wait_for(f"request for {path} (x{count})", seconds,
+                        lambda: (lambda r: r if len(r) >= count else None)(self.requests(path)))
+
+    def check_page_agents(self):
+        """Every request of a page (all but the launcher's own update downloads) carries the
+        launcher's user agent."""
+        for entry in self.requests():
+            if entry["path"].startswith(f"/client/{GAME}/{AGENT}/"):
+                continue
+            if entry["agent"] != USER_AGENT:
+                raise Failure(f"{entry['target']} was asked for with the user agent {entry['agent']!r}")
+
+
+class Session:
+    """One player's session: a private app folder, the publisher, the launchers started from the
+    folder, and everything they start. Use with `with`: it ends every process it started."""
+
+    def __init__(self, build, name, version=OWN_VERSION, installer=None, download_seconds=0, out=None):
+        self.build = build
+        self.name = name
+        self.dir = Path(out) if out else build.work / f"{name}-{os.getpid()}"
+        if not out and self.dir.exists():
+            shutil.rmtree(self.dir)
+        self.app = self.dir / "app"
+        self.app.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(build.launcher, self.app)
+        shutil.copy2(build.engine, self.app)
+        self.record_file = self.dir / "installer-record.txt"
+        self.publisher = Publisher(self.dir / "publisher.log", version, installer, download_seconds)
+        self.launcher = None
+        self.shots = 0
+        self.screenshots = bool(out) and shutil.which("import") is not None
+        self.browsers_before = set()
+        self.env = dict(os.environ)
+        self.env["ORVEL_RECORD_FILE"] = windows_path(self.record_file)
+        self.env.setdefault("WINEDEBUG", "-all")
+
+    def __enter__(self):
+        self.browsers_before = self.browser_processes()
+        self.publisher.start()
+        return self
+
+    def __exit__(self, kind, value, trace):
+        if kind is not None:
+            self.screenshot("failure")
+            # What there was to see, for the failure's report.
+            log(f"windows: {self.probe()[0]}")
+            log(f"launchers: {self.launcher_processes()}, requests: {[r['target'] for r in self.publisher.requests()]}")
+        self.end_processes()
+        self.publisher.stop()
+        if kind is None and not self.screenshots:
+            shutil.rmtree(self.dir, ignore_errors=True)  # a failed run's folder stays, to be read
+        return False
+
+    # --- processes ---
+
+    def start_launcher(self):
+        self.launcher = subprocess.Popen([WINE64, str(self.app / "OrvelClient.exe")], cwd=self.app, env=self.env,
+                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL)
+        return self.launcher
+
+    def wait_exit(self, seconds):
+        """The exit code of the launcher this session started."""
+        try:
+            return self.launcher.wait(seconds)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the launcher did not end within {seconds} s") from None
+
+    @staticmethod
+    def processes(matches):
+        found = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit() or int(entry.name) == os.getpid():
+                continue
+            try:
+                command = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
+            except OSError:
+                continue
+            if matches(command):
+                found.append(int(entry.name))
+        return found
+
+    def launcher_processes(self):
+        """Launchers of this folder, also those started by another launcher (Wine names them by
+        their Windows path)."""
+        unix = str(self.app) + "/OrvelClient.exe"
+        wine = windows_path(self.app).lower() + "\\orvelclient.exe"
+        return self.processes(lambda c: unix in c or wine in c.lower())
+
+    @staticmethod
+    def browser_processes():
+        # The engine's browsers and their watchdogs, of this Wine prefix.
+        prefix = os.environ.get("WINEPREFIX", "")
+        return set(Session.processes(lambda c: "wke-browser-" in c and prefix in c))
+
+    def end_processes(self):
+        # Killing a launcher closes its browser's lifeline, and the watchdog ends the browser;
+        # whatever remains is ended here too.
+        for pid in self.launcher_processes():
+            self.kill(pid)
+        if self.launcher:
+            try:
+                self.launcher.wait(10)
+            except subprocess.TimeoutExpired:
+                log("the launcher does not end")
+        deadline = time.monotonic() + 10
+        while True:
+            left = self.browser_processes() - self.browsers_before
+            if not left or time.monotonic() >= deadline:
+                break
+            time.sleep(0.2)
+        for pid in left:
+            self.kill(pid)
+
+    @staticmethod
+    def kill(pid):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
+
+    # --- what the player sees ---
+
+    def probe(self, points=()):
+        """(windows of this folder's launchers, colours at the given screen points)."""
+        command = [WINE64, str(self.build.probe), windows_path(self.app)] + [f"{x},{y}" for x, y in points]
+        result = subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+        windows, colours = [], []
+        for line in result.stdout.decode("utf-8", "replace").splitlines():
+            try:
+                item = json.loads(line)
+            except ValueError:
+                continue
+            if "point" in item:
+                colours.append(tuple(item["rgb"]))
+            else:
+                windows.append(item)
+        return windows, colours
+
+    def windows(self, cls, title=None):
+        return [w for w in self.probe()[0] if w["class"] == cls and (title is None or w["title"] == title)]
+
+    def wait_window(self, cls, title, seconds, exclude_pids=()):
+        return wait_for(f"{cls} window {title!r}", seconds,
+                        lambda: next((w for w in self.windows(cls, title) if w["pid"] not in exclude_pids), None))
+
+    def colour_at(self, window, point):
+        x, y = window["client"][0] + point[0], window["client"][1] + point[1]
+        return self.probe([(x, y)])[1][0]
+
+    def wait_colour(self, what, window, point, seconds, accept):
+        return wait_for(what, seconds, lambda: accept(self.colour_at(window, point)))
+
+    def screenshot(self, label):
+        if not self.screenshots:
+            return
+        self.shots += 1
+        file = self.dir / f"{self.shots:02d}-{label}.png"
+        subprocess.run(["import", "-display", os.environ.get("DISPLAY", ""), "-window", "root", str(file)],
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+        log(f"screenshot {file.name}")
+
+    # --- what the player does ---
+
+    @staticmethod
+    def xdotool(*args):
+        subprocess.run(["xdotool", *map(str, args)], check=True, stdin=subprocess.DEVNULL, timeout=30)
+
+    def click(self, window, point):
+        """A real pointer click at a client point of a window."""
+        self.xdotool("mousemove", window["client"][0] + point[0], window["client"][1] + point[1], "click", 1)
+
+    def type(self, text):
+        self.xdotool("type", "--delay", 60, text)
+
+    def key(self, keys):
+        self.xdotool("key", "--clearmodifiers", keys)
+
+    def answer(self, dialog, button):
+        """Clicks a message box's button by its text (its accelerator mark ignored)."""
+        for b in dialog["buttons"]:
+            if b["text"].replace("&", "") == button:
+                self.xdotool("mousemove", b["x"], b["y"], "click", 1)
+                return
+        raise Failure(f"the message box has no {button} button: {dialog['buttons']}")
+
+    def wait_dialog(self, seconds):
+        return wait_for("message box", seconds, lambda: next(iter(self.windows(DIALOG_CLASS)), None))
+
+
+# --- steps shared by the scenarios and the demo ---
+
+def is_login_button(rgb):
+    # The "Log in" button's orange-yellow gradient, on a dark blue page.
+    r, g, b = rgb
+    return r > 200 and g > 140 and r - b > 80
+
+
+def is_badge(rgb):
+    r, g, b = rgb
+    return g > 90 and g - r > 50 and g - b > 40
+
+
+def log_in(session, user="player1", password="secret"):
+    """From a started launcher to the game window: waits for the login page to show, types the
+    credentials and clicks "Log in". Returns the game window."""
+    login = session.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS)
+    page = session.publisher.wait_request("/login.html", 30)
+    if page[0]["agent"] != USER_AGENT:
+        raise Failure(f"the login page was asked for with the user agent {page[0]['agent']!r}")
+    session.wait_colour("login form on the screen", login, LOGIN_BUTTON_FACE, 30, is_login_button)
+    session.screenshot("login-window")
+    session.click(login, LOGIN_USER)
+    session.type(user)
+    session.click(login, LOGIN_PASSWORD)
+    session.type(password)
+    session.screenshot("login-filled")
+    # The launcher defines LoadGame one second after the page is ready; a click before that gets
+    # the page's "open this page in the launcher" answer and the button comes back: click again.
+    deadline = time.monotonic() + 30
+    while True:
+        session.click(login, LOGIN_BUTTON)
+        try:
+            game = session.wait_window(GAME_CLASS, GAME_TITLE, 5)
+            break
+        except Failure:
+            if time.monotonic() >= deadline:
+                raise
+    entry = session.publisher.wait_request("/game.html", 30)[0]
+    if entry["target"] != f"/game.html?user={user}&desktopType=1":
+        raise Failure(f"the game window asked for {entry['target']}")
+    session.publisher.wait_request("/client/orvelclient.js", 30)
+    # What the client script puts on the page shows that the page is drawn and took the script.
+    session.wait_colour("client script badge on the screen", game, bottom_left(game, BADGE_POINT), 30, is_badge)
+    session.screenshot("game-window")
+    return game
+
+
+def bottom_left(window, offset):
+    return (offset[0], window["client"][3] - offset[1])
+
+
+def game_link(game, name):
+    return (game["client"][2] - GAME_LINKS[name], GAME_LINK_Y)
+
+
+def bridge_button(game, command):
+    from_bottom = len(BRIDGE_BUTTONS) - 1 - BRIDGE_BUTTONS.index(command)
+    return (game["client"][2] - BRIDGE_BUTTON_X, game["client"][3] - 12 - 1 - 10 - 4 - 14 - 32 * from_bottom)
+
+
+def game_centre(game):
+    return (game["client"][2] // 2, game["client"][3] // 2)
+
+
+def expected_confirmation(crystals_left=2):
+    # The page's callFlash answer (its \n a line break), then ExitSTR and a line break.
+    return (f"Quest unfinished: {crystals_left} crystals still to deliver.\nYour progress is saved."
+            f"\n{EXIT_QUESTION}\n")
+
+
+def close_game(session, game, answer):
+    """Alt+F4 on the game window; checks the confirmation's text and answers it."""
+    session.click(game, game_centre(game))
+    session.key("alt+F4")
+    dialog = session.wait_dialog(20)
+    session.screenshot("exit-confirmation")
+    if dialog["text"] != expected_confirmation():
+        raise Failure(f"the exit confirmation reads {dialog['text']!r}")
+    session.answer(dialog, answer)
+    wait_for("message box to close", 20, lambda: not session.windows(DIALOG_CLASS))
+
+
+def served_document(game=GAME, agent=AGENT):
+    with urllib.request.urlopen(f"{PUBLISHER_URL}/client/{game}/{agent}/config.xml", timeout=10) as answer:
+        return answer.read().decode("utf-8")
+
+
+def sha256_of(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+def installer_records(session):
+    """(command line, program path) of each start of the stand-in installer."""
+    if not session.record_file.exists():
+        return []
+    text = session.record_file.read_bytes().decode("utf-16-le", "replace")
+    return [tuple(line.split("\t", 1)) for line in text.split("\n") if "\t" in line]
+
+
+def document_value(document, key):
+    match = re.search(f"<{key}>([^<]*)</{key}>", document)
+    return match.group(1) if match else None

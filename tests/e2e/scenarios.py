@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the launcher with our node.dll against the demonstration publisher, under
+Wine on the current X display, played as a player would (see launcher_driver.py).
+
+    scenarios.py <scenario> --build <x86_64 build folder> [--out <folder>] [--version <digits>]
+
+Each scenario ends every process it started, also when it fails; it exits with 0 when it passed.
+"demo" plays the whole tour (or the update when --version is newer) and keeps screenshots in --out.
+"""
+import argparse
+import sys
+import time
+
+from launcher_driver import (FIRST_WINDOW_SECONDS, GAME_CLASS, GAME_TITLE, LOGIN_CLASS, NEWER_VERSION,
+                             OWN_VERSION, POPUP_CLASS, UPDATE_CLASS, Build, Failure, Session, bridge_button,
+                             close_game, document_value, game_link, installer_records, log, log_in,
+                             served_document, sha256_of, wait_for)
+
+
+def login(build):
+    """The login page in the login window with the launcher's user agent, typed into and
+    submitted; the game window on the game address with desktopType=1 and the client script."""
+    with Session(build, "login") as s:
+        s.start_launcher()
+        log_in(s)
+        config = s.publisher.requests("/client/qemox/Velmark/config.xml")
+        if len(config) != 1:
+            raise Failure(f"{len(config)} update checks before the login window, not 1")
+        if s.windows(LOGIN_CLASS):
+            raise Failure("the login window is still there beside the game")
+        s.publisher.check_page_agents()
+
+
+def exit_confirmation(build):
+    """Closing the game asks with the page's callFlash text; No keeps the game, Yes ends the
+    launcher with exit code 0."""
+    with Session(build, "exit-confirmation") as s:
+        s.start_launcher()
+        game = log_in(s)
+        close_game(s, game, "No")
+        if s.launcher.poll() is not None or not s.windows(GAME_CLASS, GAME_TITLE):
+            raise Failure("No ended the game")
+        close_game(s, game, "Yes")
+        code = s.wait_exit(30)
+        if code != 0:
+            raise Failure(f"the launcher ended with exit code {code}")
+        s.publisher.check_page_agents()
+
+
+def return_to_login(build):
+    """The page's ExitGameToLogin: a new launcher checks for updates again and shows the login
+    window; the first one ends with exit code 0."""
+    with Session(build, "return-to-login") as s:
+        s.start_launcher()
+        game = log_in(s)
+        first = game["pid"]
+        s.click(game, bridge_button(game, "ExitGameToLogin"))
+        code = s.wait_exit(30)
+        if code != 0:
+            raise Failure(f"the first launcher ended with exit code {code}")
+        s.publisher.wait_request("/client/qemox/Velmark/config.xml", 60, count=2)
+        s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS, exclude_pids={first})
+        s.publisher.wait_request("/login.html", 30, count=2)
+        s.publisher.check_page_agents()
+
+
+def popups(build):
+    """A link and a window.open of the game page each open a maximised popup with their page, with
+    the launcher's user agent; the game page stays (its callFlash still answers at the end)."""
+    with Session(build, "popups") as s:
+        s.start_launcher()
+        game = log_in(s)
+        for link, path in (("news", "/home.html"), ("guide", "/support.html")):
+            s.click(game, game_link(game, link))
+            popup = s.wait_window(POPUP_CLASS, GAME_TITLE, 30)
+            s.publisher.wait_request(path, 30)
+            wait_for(f"popup of {path} maximised", 10,
+                     lambda: all(w["maximized"] for w in s.windows(POPUP_CLASS)))
+            s.screenshot(f"popup-{link}")
+            # The player closes the popup to get back to the game.
+            s.click(popup, (popup["client"][2] // 2, popup["client"][3] // 2))
+            s.key("alt+F4")
+            wait_for("popup to close", 20, lambda: not s.windows(POPUP_CLASS))
+        if len(s.publisher.requests("/game.html")) != 1:
+            raise Failure("the game page was loaded again")
+        for path in ("/home.html", "/support.html"):
+            if len(s.publisher.requests(path)) != 1:
+                raise Failure(f"{path} was asked for {len(s.publisher.requests(path))} times, not once")
+        close_game(s, game, "Yes")
+        if s.wait_exit(30) != 0:
+            raise Failure("the launcher did not end with exit code 0")
+        s.publisher.check_page_agents()
+
+
+def update(build):
+    """With a newer version on the server, the update window downloads the installer (checked
+    against the document's Sha256) and starts it with " /SILENT /norestart "."""
+    # The download takes a few seconds, as over a real line, so that the window can be seen.
+    with Session(build, "update", version=NEWER_VERSION, installer=build.installer, download_seconds=4) as s:
+        s.start_launcher()
+        s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
+        records = wait_for("installer start", 60, lambda: installer_records(s))
+        command, program = records[0]
+        if command != program + " /SILENT /norestart ":
+            raise Failure(f"the installer was started as {command!r} (program {program!r})")
+        code = s.wait_exit(30)
+        if code != 0:
+            raise Failure(f"the launcher ended with exit code {code}")
+        s.publisher.wait_request(f"/client/qemox/Velmark/update_{NEWER_VERSION}.exe", 5)
+        document = served_document()
+        if document_value(document, "Sha256") != sha256_of(build.installer):
+            raise Failure(f"the served document has no matching Sha256:\n{document}")
+        if s.windows(LOGIN_CLASS) or s.windows(GAME_CLASS):
+            raise Failure("a login or game window opened after the update")
+
+
+def demo(build, out, version):
+    """The demonstration's tour, with screenshots in `out`."""
+    newer = version != OWN_VERSION
+    with Session(build, "demo", version=version, installer=build.installer, download_seconds=4, out=out) as s:
+        s.start_launcher()
+        if newer:
+            s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
+            s.screenshot("update-window")
+            wait_for("installer start", 60, lambda: installer_records(s))
+            s.screenshot("update-done")
+            log(f"the installer was started: {installer_records(s)[0][0]}")
+            s.wait_exit(30)
+            return
+        game = log_in(s)
+        close_game(s, game, "No")
+        s.click(game, game_link(game, "guide"))
+        popup = s.wait_window(POPUP_CLASS, GAME_TITLE, 30)
+        s.publisher.wait_request("/support.html", 30)
+        s.screenshot("popup")
+        s.click(popup, (popup["client"][2] // 2, popup["client"][3] // 2))
+        s.key("alt+F4")
+        wait_for("popup to close", 20, lambda: not s.windows(POPUP_CLASS))
+        # The page's closeWindow button ends the launcher.
+        s.click(game, bridge_button(game, "closeWindow"))
+        s.wait_exit(30)
+
+
+SCENARIOS = {f.__name__: f for f in (login, exit_confirmation, return_to_login, popups, update)}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("scenario", choices=sorted(SCENARIOS) + ["demo"])
+    parser.add_argument("--build", required=True, help="the x86_64 build folder")
+    parser.add_argument("--out", help="demo: the folder for the log, the screenshots and the app")
+    parser.add_argument("--version", default=OWN_VERSION, help="demo: the version the server offers")
+    args = parser.parse_args()
+    started = time.monotonic()
+    try:
+        build = Build(args.build)
+        if args.scenario == "demo":
+            if not args.out:
+                parser.error("demo needs --out")
+            demo(build, args.out, args.version)
+        else:
+            SCENARIOS[args.scenario](build)
+    except Failure as failure:
+        log(f"{args.scenario}: FAILED: {failure}")
+        return 1
+    log(f"{args.scenario}: passed in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
