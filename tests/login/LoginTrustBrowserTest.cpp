@@ -5,23 +5,11 @@
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/login/LoginTestWindow.h"
+#include "tests/support/PageReports.h"
 
-#include <algorithm>
 #include <string>
-#include <vector>
 
 namespace {
-
-// What the pages report after their bridge calls: a call reported here was made, in its page's
-// order, after every bridge call that page made before it.
-std::vector<std::wstring> g_reports;
-
-jsValue WKE_CALL Report(jsExecState es) {
-    if (jsArgCount(es) > 0) g_reports.push_back(jsToTempStringW(es, jsArg(es, 0)));
-    return jsUndefined();
-}
-
-bool Reported(const wchar_t* what) { return std::find(g_reports.begin(), g_reports.end(), what) != g_reports.end(); }
 
 // A page whose script calls both login functions with `address`, then reports `label`.
 std::string CallingPage(const std::string& address, const char* label) {
@@ -44,18 +32,18 @@ TEST(LoginTrustBrowser, PopupAndSubFrameChangeNothingWhileTheLoginPageLogsIn) {
     // The store keeps a key's first value: this login page wins over the skin's.
     CKuku::GetInstance()->Add(L"LoginURL", server.Url("/login.html").c_str());
     logintest::UsePackedSkin();
-    jsBindFunction("Report", Report, 1);
+    jsBindFunction("Report", ReportFromPage, 1);
 
     CLoginWnd* login = GetLoginWnd();
     ASSERT_NE(login->Create(nullptr, L"Login", WS_POPUP | WS_CLIPCHILDREN | WS_VISIBLE, 0), nullptr);
     const HWND hwnd = login->GetHWND();
     ASSERT_NE(login->GetWebViewControl(), nullptr);
     const wkeWebView view = login->GetWebViewControl()->GetWebView();
-    ASSERT_TRUE(PumpUntil([] { return Reported(L"frame"); }));
+    ASSERT_TRUE(PumpUntil([] { return PageReported(L"frame"); }));
 
     // The login page opens a page in a popup window of the launcher, which calls too.
     wkeRunJS(view, "window.open('/pay.html','pay','width=400,height=300')");
-    ASSERT_TRUE(PumpUntil([] { return Reported(L"popup"); }));
+    ASSERT_TRUE(PumpUntil([] { return PageReported(L"popup"); }));
     EXPECT_TRUE(g_gameAddress.IsEmpty());
     EXPECT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(g_pLoginWnd, login);
