@@ -35,17 +35,17 @@ void WKE_CALL OnReady(wkeWebView, void* param) {
 }
 
 void WKE_CALL OnTitle(wkeWebView, void* param, wkeString title) {
-    static_cast<LoadEvents*>(param)->titles.push_back(EngineText(title));
+    static_cast<LoadEvents*>(param)->titles.push_back(EngineStringText(title));
 }
 
 void WKE_CALL OnUrl(wkeWebView view, void* param, wkeString url) {
     const wkeTempCallbackInfo* info = wkeGetTempCallbackInfo(view);
     const bool main = info && wkeIsMainFrame(view, info->frame);
-    static_cast<LoadEvents*>(param)->urls.emplace_back(EngineText(url), main);
+    static_cast<LoadEvents*>(param)->urls.emplace_back(EngineStringText(url), main);
 }
 
 void WKE_CALL OnFinish(wkeWebView, void* param, wkeString url, wkeLoadingResult result, wkeString) {
-    static_cast<LoadEvents*>(param)->finished.emplace_back(EngineText(url), result);
+    static_cast<LoadEvents*>(param)->finished.emplace_back(EngineStringText(url), result);
 }
 
 void WKE_CALL OnPaint(wkeWebView, void* param, HDC hdc, int x, int y, int cx, int cy) {
@@ -174,7 +174,7 @@ struct AlertEvents {
 
 void WKE_CALL OnAlert(wkeWebView view, void* param, wkeString message) {
     auto* e = static_cast<AlertEvents*>(param);
-    e->messages.push_back(EngineText(message));
+    e->messages.push_back(EngineStringText(message));
     // The page is stopped inside alert(): a script call must come back empty, not hang.
     e->scriptDuringAlert = ScriptText(view, wkeRunJS(view, "1+1"));
 }
@@ -243,7 +243,7 @@ struct NavigationEvents {
 
 bool WKE_CALL OnNavigation(wkeWebView, void* param, wkeNavigationType type, wkeString url) {
     auto* e = static_cast<NavigationEvents*>(param);
-    e->seen.emplace_back(type, EngineText(url));
+    e->seen.emplace_back(type, EngineStringText(url));
     return e->allow;
 }
 
@@ -319,7 +319,7 @@ struct CreateViewEvents {
 wkeWebView WKE_CALL OnCreateView(wkeWebView, void* param, wkeNavigationType type, wkeString url,
                                  const wkeWindowFeatures* features) {
     auto* e = static_cast<CreateViewEvents*>(param);
-    e->requests.emplace_back(type, EngineText(url));
+    e->requests.emplace_back(type, EngineStringText(url));
     if (features) e->features = *features;
     // Making a view from inside a handler works like anywhere else.
     wkeWebView view = wkeCreateWebView();

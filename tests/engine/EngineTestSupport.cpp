@@ -22,7 +22,7 @@ bool LoadTestEngine() {
     return loaded == 1;
 }
 
-std::wstring EngineText(wkeString s) {
+std::wstring EngineStringText(wkeString s) {
     const wchar_t* text = wkeGetStringW(s);
     return text ? text : L"";
 }

@@ -18,5 +18,5 @@ constexpr char kTestUserAgent[] =
 bool LoadTestEngine();
 
 // Text of an engine string, or of a script value.
-std::wstring EngineText(wkeString s);
+std::wstring EngineStringText(wkeString s);
 std::wstring ScriptText(wkeWebView view, jsValue value);

@@ -8,11 +8,9 @@
 
 #include "app/GameAddress.h"
 #include "game/GameWnd.h"
-#include "tests/engine/LoopbackHttpServer.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PageReports.h"
-
-// From tests/engine/EngineTestSupport.h, whose EngineText clashes with the game window's own.
-bool LoadTestEngine();
 
 namespace {
 
@@ -57,7 +55,7 @@ TEST(GameTrustBrowser, PopupAndSubFrameChangeNothingWhileTheGamePageEndsTheGame)
     server.AddPage("/ad.html", ClosingPage("frame"));
     server.AddPage("/popup.html", ClosingPage("popup"));
     jsBindFunction("Report", ReportFromPage, 1);
-    g_gameAddress = server.WideUrl("/game.html?desktopType=1").c_str();
+    g_gameAddress = server.Url("/game.html?desktopType=1").c_str();
 
     CGameWnd game(GetModuleHandleW(nullptr));
     game.Create();
