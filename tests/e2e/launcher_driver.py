@@ -214,6 +214,10 @@ class Session:
         self.browsers_before = set()
         self.env = dict(os.environ)
         self.env["ORVEL_RECORD_FILE"] = windows_path(self.record_file)
+        # The engine's DevTools traffic, for the failure's report (every launcher of the session
+        # appends to it).
+        self.devtools_log = self.dir / "devtools.log"
+        self.env["WKE_DEVTOOLS_LOG"] = windows_path(self.devtools_log)
         self.env.setdefault("WINEDEBUG", "-all")
 
     def __enter__(self):
@@ -227,6 +231,7 @@ class Session:
             # What there was to see, for the failure's report.
             log(f"windows: {self.probe()[0]}")
             log(f"launchers: {self.launcher_processes()}, requests: {[r['target'] for r in self.publisher.requests()]}")
+            log(devtools_summary(self.devtools_log))
         self.end_processes()
         self.publisher.stop()
         if kind is None and not self.screenshots:
@@ -331,7 +336,16 @@ class Session:
         return self.probe([(x, y)])[1][0]
 
     def wait_colour(self, what, window, point, seconds, accept):
-        return wait_for(what, seconds, lambda: accept(self.colour_at(window, point)))
+        seen = [None]
+
+        def check():
+            seen[0] = self.colour_at(window, point)
+            return accept(seen[0])
+
+        try:
+            return wait_for(what, seconds, check)
+        except Failure as failure:
+            raise Failure(f"{failure} (the last colour at client point {point} was {seen[0]})") from None
 
     def screenshot(self, label):
         if not self.screenshots:
@@ -368,6 +382,47 @@ class Session:
 
     def wait_dialog(self, seconds):
         return wait_for("message box", seconds, lambda: next(iter(self.windows(DIALOG_CLASS)), None))
+
+
+def devtools_summary(path, last_lines=8):
+    """What the engine's DevTools trace (CdpConnection's WKE_DEVTOOLS_LOG format: tick in ms,
+    direction, message) says about each view's page: the address it was sent to, when its
+    screencast started, how many frames came and how many were acknowledged; then the last lines
+    other than frames and bare answers."""
+    try:
+        lines = Path(path).read_text(encoding="utf-8", errors="replace").splitlines()
+    except OSError:
+        return "no DevTools trace"
+    pages = {}  # session -> facts, in the order the screencasts started
+    others = []
+    for line in lines:
+        fields = line.split(" ", 2)
+        if len(fields) != 3:
+            continue
+        tick, direction, text = fields
+        # The session of a command or event is the message's last member.
+        session = re.search(r'"sessionId":"([0-9A-Fa-f]+)"\}$', text)
+        facts = pages.get(session.group(1)) if session else None
+        if session and direction == ">" and '"method":"Page.startScreencast"' in text:
+            pages[session.group(1)] = {"url": "", "start": tick, "frames": 0, "last": None, "acks": 0}
+        elif facts and direction == "<" and '"method":"Page.screencastFrame"' in text:
+            facts["frames"] += 1
+            facts["last"] = tick
+        elif facts and direction == ">" and '"method":"Page.screencastFrameAck"' in text:
+            facts["acks"] += 1
+        else:
+            if facts and direction == ">" and '"method":"Page.navigate"' in text:
+                url = re.search(r'"url":"([^"]*)"', text)
+                facts["url"] = url.group(1) if url else "?"
+            if not re.match(r'\{"id":\d+,"result":\{\}', text):  # bare acknowledgements say nothing
+                others.append(line)
+    end = lines[-1].split(" ", 1)[0] if lines else None
+    report = [f"DevTools trace {path}: {len(lines)} lines, the last at {end}"]
+    for session, facts in pages.items():
+        report.append(f"  view {session[:8]} {facts['url'] or '(not navigated)'}: screencast from {facts['start']}, "
+                      f"{facts['frames']} frames (last at {facts['last']}), {facts['acks']} acknowledged")
+    report += [f"  {line[:200]}" for line in others[-last_lines:]]
+    return "\n".join(report)
 
 
 # --- steps shared by the scenarios and the demo ---
