@@ -116,6 +116,7 @@ class Publisher:
 
     def __init__(self, log_file, version=OWN_VERSION, installer=None, download_seconds=0):
         self.log_file = Path(log_file)
+        self.messages = self.log_file.with_suffix(".err")
         self.version = version
         self.installer = installer
         self.download_seconds = download_seconds
@@ -134,10 +135,13 @@ class Publisher:
                        "--log", str(self.log_file)]
             if self.installer:
                 command += ["--installer", str(self.installer), "--download-seconds", str(self.download_seconds)]
-            process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
+            # The publisher says on its standard error when it listens. Asking the port would not
+            # do: another checkout's publisher may have taken it since the check above.
+            with open(self.messages, "wb") as messages:
+                process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                           stderr=messages)
             try:
-                wait_for("publisher", 10, lambda: process.poll() is not None or self.listening())
+                wait_for("publisher", 10, lambda: process.poll() is not None or self.announced())
             except Failure:
                 process.kill()
                 process.wait()
@@ -146,13 +150,8 @@ class Publisher:
                 self.process = process
             # else someone took the port between the check and the start: wait again
 
-    @staticmethod
-    def listening():
-        try:
-            with socket.create_connection(PUBLISHER, timeout=0.5):
-                return True
-        except OSError:
-            return False
+    def announced(self):
+        return self.messages.read_bytes().startswith(b"publisher on ")
 
     def stop(self):
         if self.process and self.process.poll() is None:
