@@ -308,8 +308,11 @@ class Session:
     # --- what the player sees ---
 
     def probe(self, points=()):
-        """(windows of this folder's launchers, colours at the given screen points)."""
-        command = [WINE64, str(self.build.probe), windows_path(self.app)] + [f"{x},{y}" for x, y in points]
+        """(windows of this folder's launchers, colours at the given points). A point is a screen
+        point (x, y) or a client point (window, x, y) of a window the probe listed, read where the
+        window is now; its colour is None when the window is gone."""
+        arguments = [f"{p[0]['hwnd']}:{p[1]},{p[2]}" if len(p) == 3 else f"{p[0]},{p[1]}" for p in points]
+        command = [WINE64, str(self.build.probe), windows_path(self.app)] + arguments
         result = subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
         windows, colours = [], []
         for line in result.stdout.decode("utf-8", "replace").splitlines():
@@ -318,7 +321,7 @@ class Session:
             except ValueError:
                 continue
             if "point" in item:
-                colours.append(tuple(item["rgb"]))
+                colours.append(tuple(item["rgb"]) if item["rgb"] else None)
             else:
                 windows.append(item)
         return windows, colours
@@ -330,16 +333,24 @@ class Session:
         return wait_for(f"{cls} window {title!r}", seconds,
                         lambda: next((w for w in self.windows(cls, title) if w["pid"] not in exclude_pids), None))
 
+    def current(self, window):
+        """A window as it is now. A window's place may change after it was first seen: the launcher
+        creates its windows visible at the screen's corner and only then centres them."""
+        now = next((w for w in self.probe()[0] if w["hwnd"] == window["hwnd"]), None)
+        if now is None:
+            raise Failure(f"the {window['class']} window {window['title']!r} is gone")
+        return now
+
     def colour_at(self, window, point):
-        x, y = window["client"][0] + point[0], window["client"][1] + point[1]
-        return self.probe([(x, y)])[1][0]
+        """The colour the screen shows at a client point of the window, wherever it is now."""
+        return self.probe([(window, *point)])[1][0]
 
     def wait_colour(self, what, window, point, seconds, accept):
         seen = [None]
 
         def check():
             seen[0] = self.colour_at(window, point)
-            return accept(seen[0])
+            return seen[0] is not None and accept(seen[0])
 
         try:
             return wait_for(what, seconds, check)
@@ -362,7 +373,8 @@ class Session:
         subprocess.run(["xdotool", *map(str, args)], check=True, stdin=subprocess.DEVNULL, timeout=30)
 
     def click(self, window, point):
-        """A real pointer click at a client point of a window."""
+        """A real pointer click at a client point of a window, where the window is now."""
+        window = self.current(window)
         self.xdotool("mousemove", window["client"][0] + point[0], window["client"][1] + point[1], "click", 1)
 
     def type(self, text):
@@ -373,7 +385,7 @@ class Session:
 
     def answer(self, dialog, button):
         """Clicks a message box's button by its text (its accelerator mark ignored)."""
-        for b in dialog["buttons"]:
+        for b in self.current(dialog)["buttons"]:
             if b["text"].replace("&", "") == button:
                 self.xdotool("mousemove", b["x"], b["y"], "click", 1)
                 return
