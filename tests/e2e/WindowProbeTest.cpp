@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/Handles.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/MessagePump.h"
 
 namespace {
@@ -17,43 +18,15 @@ namespace {
 const COLORREF kFill = RGB(200, 40, 160);
 const wchar_t kClass[] = L"WindowProbeTestWindow";
 
-std::wstring ProgramFolder() {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
 // What window_probe.exe prints for `arguments` (after the folder, which is this program's).
 std::string RunProbe(const std::wstring& arguments) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "(no pipe)";
-    UniqueHandle output(readEnd);
-    UniqueHandle childOutput(writeEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    PROCESS_INFORMATION pi{};
     const std::wstring folder = ProgramFolder();
-    const std::wstring program = folder + L"window_probe.exe";
+    PipedChild probe;
     // The folder without its last backslash, which would escape the closing quote.
-    std::wstring command = L"\"" + program + L"\" \"" + folder.substr(0, folder.size() - 1) + L"\" " + arguments;
-    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    if (!StartPiped(folder + L"window_probe.exe", L"\"" + folder.substr(0, folder.size() - 1) + L"\" " + arguments,
+                    false, probe))
         return "(the probe did not start)";
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
-    childOutput.Reset();
-    // Reads until the probe ends and closes its end of the pipe.
-    std::string said;
-    char buf[512];
-    DWORD got = 0;
-    while (ReadFile(output.Get(), buf, sizeof buf, &got, nullptr) && got) said.append(buf, got);
-    WaitForSingleObject(process.Get(), 10000);
-    return said;
+    return ReadToEnd(probe);
 }
 
 std::string ColourLine(int x, int y, COLORREF colour) {

@@ -7,6 +7,7 @@
 
 #include "common/Handles.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -36,43 +37,23 @@ int ProcessesMentioning(const std::string& marker) {
 }
 
 TEST(EngineLifetime, BrowserEndsWhenTheProcessUsingTheEngineIsKilled) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring helper(self);
-    helper = helper.substr(0, helper.find_last_of(L'\\') + 1) + L"engine_lifetime_helper.exe";
-
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
-    UniqueHandle output(readEnd);
-    UniqueHandle childOutput(writeEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    PROCESS_INFORMATION pi{};
-    std::wstring command = L"\"" + helper + L"\"";
-    ASSERT_TRUE(CreateProcessW(helper.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi));
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
-    childOutput.Reset();
+    PipedChild helper;
+    ASSERT_TRUE(StartPiped(ProgramFolder() + L"engine_lifetime_helper.exe", L"", true, helper));
 
     // A blocking read: the helper writes "ready" once its browser is up, or ends (end of file).
     std::string said;
     char buf[64];
     DWORD got = 0;
-    while (said.find("ready") == std::string::npos && ReadFile(output.Get(), buf, sizeof buf, &got, nullptr) && got)
+    while (said.find("ready") == std::string::npos &&
+           ReadFile(helper.output.Get(), buf, sizeof buf, &got, nullptr) && got)
         said.append(buf, got);
     ASSERT_NE(said.find("ready"), std::string::npos) << "the helper's engine did not start";
 
-    const std::string marker = "wke-browser-" + std::to_string(pi.dwProcessId) + "-";
+    const std::string marker = "wke-browser-" + std::to_string(helper.id) + "-";
     EXPECT_GT(ProcessesMentioning(marker), 0) << "the browser should run while the helper does";
 
-    ASSERT_TRUE(TerminateProcess(process.Get(), 9));
-    ASSERT_EQ(WaitForSingleObject(process.Get(), 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(TerminateProcess(helper.process.Get(), 9));
+    ASSERT_EQ(WaitForSingleObject(helper.process.Get(), 10000), WAIT_OBJECT_0);
     EXPECT_TRUE(PumpUntil([&] { return ProcessesMentioning(marker) == 0; }, 20000))
         << ProcessesMentioning(marker) << " browser processes outlived the helper";
 }
