@@ -115,8 +115,9 @@ std::wstring QuoteArgument(const std::wstring& arg) {
     return out;
 }
 
-bool BrowserProcess::Start(const std::wstring& browserPath, DWORD timeoutMs) {
-    std::wstring browser = browserPath.empty() ? FindBrowser() : browserPath;
+std::wstring BrowserProcess::Locate(const std::wstring& override) { return override.empty() ? FindBrowser() : override; }
+
+bool BrowserProcess::Start(const std::wstring& browser, DWORD timeoutMs) {
     if (browser.empty()) return false;
 
     wchar_t temp[MAX_PATH];
