@@ -18,8 +18,15 @@ CdpConnection::~CdpConnection() {
 
 void CdpConnection::Trace(char direction, const std::string& text) {
     if (!m_trace) return;
+    // A long message keeps its head and its tail: the browser puts the session of an event last,
+    // after the bulk of a screencast frame's pixels.
+    constexpr size_t kHead = 300, kTail = 100;
     std::lock_guard<std::mutex> lock(m_traceLock);
-    fprintf(m_trace, "%lu %c %.400s\n", GetTickCount(), direction, text.c_str());
+    if (text.size() <= kHead + kTail)
+        fprintf(m_trace, "%lu %c %s\n", GetTickCount(), direction, text.c_str());
+    else
+        fprintf(m_trace, "%lu %c %.*s ... %s\n", GetTickCount(), direction, static_cast<int>(kHead), text.c_str(),
+                text.c_str() + text.size() - kTail);
     fflush(m_trace);
 }
 

@@ -90,7 +90,7 @@ private:
     std::map<int, Waiter*> m_waiters;  // not owned: each lives on its caller's stack
     std::map<int, std::pair<Reply, bool>> m_replies;  // reply, whether it runs on the reader
     // Diagnostics: when the environment names a file in WKE_DEVTOOLS_LOG, the traffic is appended
-    // to it (each message cut to its first 400 bytes).
+    // to it (each message cut to its first 300 and last 100 bytes).
     FILE* m_trace = nullptr;  // owned
     std::mutex m_traceLock;
 };

@@ -116,6 +116,7 @@ class Publisher:
 
     def __init__(self, log_file, version=OWN_VERSION, installer=None, download_seconds=0):
         self.log_file = Path(log_file)
+        self.messages = self.log_file.with_suffix(".err")
         self.version = version
         self.installer = installer
         self.download_seconds = download_seconds
@@ -134,10 +135,13 @@ class Publisher:
                        "--log", str(self.log_file)]
             if self.installer:
                 command += ["--installer", str(self.installer), "--download-seconds", str(self.download_seconds)]
-            process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
+            # The publisher says on its standard error when it listens. Asking the port would not
+            # do: another checkout's publisher may have taken it since the check above.
+            with open(self.messages, "wb") as messages:
+                process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                           stderr=messages)
             try:
-                wait_for("publisher", 10, lambda: process.poll() is not None or self.listening())
+                wait_for("publisher", 10, lambda: process.poll() is not None or self.announced())
             except Failure:
                 process.kill()
                 process.wait()
@@ -146,13 +150,8 @@ class Publisher:
                 self.process = process
             # else someone took the port between the check and the start: wait again
 
-    @staticmethod
-    def listening():
-        try:
-            with socket.create_connection(PUBLISHER, timeout=0.5):
-                return True
-        except OSError:
-            return False
+    def announced(self):
+        return self.messages.read_bytes().startswith(b"publisher on ")
 
     def stop(self):
         if self.process and self.process.poll() is None:
@@ -214,6 +213,10 @@ class Session:
         self.browsers_before = set()
         self.env = dict(os.environ)
         self.env["ORVEL_RECORD_FILE"] = windows_path(self.record_file)
+        # The engine's DevTools traffic, for the failure's report (every launcher of the session
+        # appends to it).
+        self.devtools_log = self.dir / "devtools.log"
+        self.env["WKE_DEVTOOLS_LOG"] = windows_path(self.devtools_log)
         self.env.setdefault("WINEDEBUG", "-all")
 
     def __enter__(self):
@@ -227,6 +230,7 @@ class Session:
             # What there was to see, for the failure's report.
             log(f"windows: {self.probe()[0]}")
             log(f"launchers: {self.launcher_processes()}, requests: {[r['target'] for r in self.publisher.requests()]}")
+            log(devtools_summary(self.devtools_log))
         self.end_processes()
         self.publisher.stop()
         if kind is None and not self.screenshots:
@@ -304,8 +308,11 @@ class Session:
     # --- what the player sees ---
 
     def probe(self, points=()):
-        """(windows of this folder's launchers, colours at the given screen points)."""
-        command = [WINE64, str(self.build.probe), windows_path(self.app)] + [f"{x},{y}" for x, y in points]
+        """(windows of this folder's launchers, colours at the given points). A point is a screen
+        point (x, y) or a client point (window, x, y) of a window the probe listed, read where the
+        window is now; its colour is None when the window is gone."""
+        arguments = [f"{p[0]['hwnd']}:{p[1]},{p[2]}" if len(p) == 3 else f"{p[0]},{p[1]}" for p in points]
+        command = [WINE64, str(self.build.probe), windows_path(self.app)] + arguments
         result = subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
         windows, colours = [], []
         for line in result.stdout.decode("utf-8", "replace").splitlines():
@@ -314,7 +321,7 @@ class Session:
             except ValueError:
                 continue
             if "point" in item:
-                colours.append(tuple(item["rgb"]))
+                colours.append(tuple(item["rgb"]) if item["rgb"] else None)
             else:
                 windows.append(item)
         return windows, colours
@@ -326,12 +333,29 @@ class Session:
         return wait_for(f"{cls} window {title!r}", seconds,
                         lambda: next((w for w in self.windows(cls, title) if w["pid"] not in exclude_pids), None))
 
+    def current(self, window):
+        """A window as it is now. A window's place may change after it was first seen: the launcher
+        creates its windows visible at the screen's corner and only then centres them."""
+        now = next((w for w in self.probe()[0] if w["hwnd"] == window["hwnd"]), None)
+        if now is None:
+            raise Failure(f"the {window['class']} window {window['title']!r} is gone")
+        return now
+
     def colour_at(self, window, point):
-        x, y = window["client"][0] + point[0], window["client"][1] + point[1]
-        return self.probe([(x, y)])[1][0]
+        """The colour the screen shows at a client point of the window, wherever it is now."""
+        return self.probe([(window, *point)])[1][0]
 
     def wait_colour(self, what, window, point, seconds, accept):
-        return wait_for(what, seconds, lambda: accept(self.colour_at(window, point)))
+        seen = [None]
+
+        def check():
+            seen[0] = self.colour_at(window, point)
+            return seen[0] is not None and accept(seen[0])
+
+        try:
+            return wait_for(what, seconds, check)
+        except Failure as failure:
+            raise Failure(f"{failure} (the last colour at client point {point} was {seen[0]})") from None
 
     def screenshot(self, label):
         if not self.screenshots:
@@ -349,7 +373,8 @@ class Session:
         subprocess.run(["xdotool", *map(str, args)], check=True, stdin=subprocess.DEVNULL, timeout=30)
 
     def click(self, window, point):
-        """A real pointer click at a client point of a window."""
+        """A real pointer click at a client point of a window, where the window is now."""
+        window = self.current(window)
         self.xdotool("mousemove", window["client"][0] + point[0], window["client"][1] + point[1], "click", 1)
 
     def type(self, text):
@@ -360,7 +385,7 @@ class Session:
 
     def answer(self, dialog, button):
         """Clicks a message box's button by its text (its accelerator mark ignored)."""
-        for b in dialog["buttons"]:
+        for b in self.current(dialog)["buttons"]:
             if b["text"].replace("&", "") == button:
                 self.xdotool("mousemove", b["x"], b["y"], "click", 1)
                 return
@@ -368,6 +393,47 @@ class Session:
 
     def wait_dialog(self, seconds):
         return wait_for("message box", seconds, lambda: next(iter(self.windows(DIALOG_CLASS)), None))
+
+
+def devtools_summary(path, last_lines=8):
+    """What the engine's DevTools trace (CdpConnection's WKE_DEVTOOLS_LOG format: tick in ms,
+    direction, message) says about each view's page: the address it was sent to, when its
+    screencast started, how many frames came and how many were acknowledged; then the last lines
+    other than frames and bare answers."""
+    try:
+        lines = Path(path).read_text(encoding="utf-8", errors="replace").splitlines()
+    except OSError:
+        return "no DevTools trace"
+    pages = {}  # session -> facts, in the order the screencasts started
+    others = []
+    for line in lines:
+        fields = line.split(" ", 2)
+        if len(fields) != 3:
+            continue
+        tick, direction, text = fields
+        # The session of a command or event is the message's last member.
+        session = re.search(r'"sessionId":"([0-9A-Fa-f]+)"\}$', text)
+        facts = pages.get(session.group(1)) if session else None
+        if session and direction == ">" and '"method":"Page.startScreencast"' in text:
+            pages[session.group(1)] = {"url": "", "start": tick, "frames": 0, "last": None, "acks": 0}
+        elif facts and direction == "<" and '"method":"Page.screencastFrame"' in text:
+            facts["frames"] += 1
+            facts["last"] = tick
+        elif facts and direction == ">" and '"method":"Page.screencastFrameAck"' in text:
+            facts["acks"] += 1
+        else:
+            if facts and direction == ">" and '"method":"Page.navigate"' in text:
+                url = re.search(r'"url":"([^"]*)"', text)
+                facts["url"] = url.group(1) if url else "?"
+            if not re.match(r'\{"id":\d+,"result":\{\}', text):  # bare acknowledgements say nothing
+                others.append(line)
+    end = lines[-1].split(" ", 1)[0] if lines else None
+    report = [f"DevTools trace {path}: {len(lines)} lines, the last at {end}"]
+    for session, facts in pages.items():
+        report.append(f"  view {session[:8]} {facts['url'] or '(not navigated)'}: screencast from {facts['start']}, "
+                      f"{facts['frames']} frames (last at {facts['last']}), {facts['acks']} acknowledged")
+    report += [f"  {line[:200]}" for line in others[-last_lines:]]
+    return "\n".join(report)
 
 
 # --- steps shared by the scenarios and the demo ---

@@ -78,6 +78,7 @@ def popups(build):
                      lambda: all(w["maximized"] for w in s.windows(POPUP_CLASS)))
             s.screenshot(f"popup-{link}")
             # The player closes the popup to get back to the game.
+            popup = s.current(popup)
             s.click(popup, (popup["client"][2] // 2, popup["client"][3] // 2))
             s.key("alt+F4")
             wait_for("popup to close", 20, lambda: not s.windows(POPUP_CLASS))
@@ -133,6 +134,7 @@ def demo(build, out, version):
         popup = s.wait_window(POPUP_CLASS, GAME_TITLE, 30)
         s.publisher.wait_request("/support.html", 30)
         s.screenshot("popup")
+        popup = s.current(popup)
         s.click(popup, (popup["client"][2] // 2, popup["client"][3] // 2))
         s.key("alt+F4")
         wait_for("popup to close", 20, lambda: not s.windows(POPUP_CLASS))

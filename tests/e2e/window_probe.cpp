@@ -1,16 +1,20 @@
 // What a player sees of the launcher's windows, for the end-to-end tests, which drive the launcher
 // from outside Wine and cannot read window text through X.
 //
-//   window_probe.exe <folder> [X,Y ...]
+//   window_probe.exe <folder> [X,Y | HWND:X,Y ...]
 //
 // Prints one JSON object per visible top-level window of every process whose program file lies
-// in <folder> (compared without regard to case), one per line: its Windows process id, class,
-// title, window rectangle, the screen position of its client area's top-left corner and its
-// client size, whether it is maximised, and for message boxes their text and their buttons'
-// centres in screen coordinates (where a real click lands on them). Then, for each screen point
-// given, one object with the colour the screen shows there.
+// in <folder> (compared without regard to case), one per line: its handle, its Windows process
+// id, class, title, window rectangle, the screen position of its client area's top-left corner
+// and its client size, whether it is maximised, and for message boxes their text and their
+// buttons' centres in screen coordinates (where a real click lands on them). Then, for each point
+// given, one object with the screen point and the colour the screen shows there. A point may be
+// a screen point or a client point of a window given by its handle; the latter is placed where
+// the window is now (a window may move after it was first seen: the launcher's windows appear
+// at the screen's corner before they are centred), and has no colour when the window is gone.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -54,6 +58,22 @@ bool InFolder(const std::wstring& program, const std::wstring& folder) {
                                 static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
 }
 
+// The screen point of an argument "X,Y" (screen) or "HWND:X,Y" (client point of a window); false
+// when it is neither or names no window.
+bool ScreenPoint(const wchar_t* arg, POINT& point) {
+    unsigned long long handle = 0;
+    int x = 0;
+    int y = 0;
+    if (swscanf(arg, L"%llu:%d,%d", &handle, &x, &y) == 3) {
+        HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
+        point = POINT{x, y};
+        return IsWindow(window) && ClientToScreen(window, &point);
+    }
+    if (swscanf(arg, L"%d,%d", &x, &y) != 2) return false;
+    point = POINT{x, y};
+    return true;
+}
+
 std::string Buttons(HWND dialog) {
     std::string out = "[";
     for (HWND child = FindWindowExW(dialog, nullptr, L"Button", nullptr); child;
@@ -91,8 +111,9 @@ int wmain(int argc, wchar_t** argv) {
         ClientToScreen(window.hwnd, &origin);
         char numbers[256];
         std::snprintf(numbers, sizeof numbers,
-                      "\"pid\":%lu,\"rect\":[%ld,%ld,%ld,%ld],\"client\":[%ld,%ld,%ld,%ld],\"maximized\":%s",
-                      window.processId, rect.left, rect.top, rect.right, rect.bottom, origin.x, origin.y, client.right,
+                      "\"hwnd\":%llu,\"pid\":%lu,\"rect\":[%ld,%ld,%ld,%ld],\"client\":[%ld,%ld,%ld,%ld],"
+                      "\"maximized\":%s",
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window.hwnd)), window.processId, rect.left, rect.top, rect.right, rect.bottom, origin.x, origin.y, client.right,
                       client.bottom, IsZoomed(window.hwnd) ? "true" : "false");
         std::string line = "{\"class\":" + Quoted(window.className) + ",\"title\":" + Quoted(window.title) + "," +
                            numbers;
@@ -103,13 +124,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     HDC screen = GetDC(nullptr);
     for (int i = 2; i < argc; ++i) {
-        int x = 0;
-        int y = 0;
-        if (swscanf(argv[i], L"%d,%d", &x, &y) != 2) continue;
-        const COLORREF color = GetPixel(screen, x, y);
+        POINT point{};
+        if (!ScreenPoint(argv[i], point)) {
+            std::fputs("{\"point\":null,\"rgb\":null}\n", stdout);
+            continue;
+        }
+        const COLORREF color = GetPixel(screen, point.x, point.y);
         char line[96];
-        std::snprintf(line, sizeof line, "{\"point\":[%d,%d],\"rgb\":[%d,%d,%d]}\n", x, y, GetRValue(color),
-                      GetGValue(color), GetBValue(color));
+        std::snprintf(line, sizeof line, "{\"point\":[%ld,%ld],\"rgb\":[%d,%d,%d]}\n", point.x, point.y,
+                      GetRValue(color), GetGValue(color), GetBValue(color));
         std::fputs(line, stdout);
     }
     ReleaseDC(nullptr, screen);
