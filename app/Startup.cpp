@@ -76,8 +76,11 @@ bool ShouldRunGameWindow(const CDuiString& gameAddress, bool engineLoaded) {
 }
 
 bool RunFrameworkWindow(CWindowWnd* window, const wchar_t* name, int width, int height) {
-    if (!window || !window->Create(nullptr, name, kFrameworkWindowStyle, 0, 0, 0, width, height)) return false;
+    // Made hidden and shown once centred: made visible, it would show at the screen's corner first.
+    if (!window || !window->Create(nullptr, name, kFrameworkWindowStyle & ~WS_VISIBLE, 0, 0, 0, width, height))
+        return false;
     window->CenterWindow();
+    window->ShowWindow();
     CPaintManagerUI::MessageLoop();
     return true;
 }

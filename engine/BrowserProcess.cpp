@@ -115,8 +115,9 @@ std::wstring QuoteArgument(const std::wstring& arg) {
     return out;
 }
 
-bool BrowserProcess::Start(const std::wstring& browserPath, DWORD timeoutMs) {
-    std::wstring browser = browserPath.empty() ? FindBrowser() : browserPath;
+std::wstring BrowserProcess::Locate(const std::wstring& override) { return override.empty() ? FindBrowser() : override; }
+
+bool BrowserProcess::Start(const std::wstring& browser, DWORD timeoutMs) {
     if (browser.empty()) return false;
 
     wchar_t temp[MAX_PATH];
@@ -153,7 +154,9 @@ bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::stri
     static const wchar_t kScript[] =
         L"b=\"$1\"; d=\"$2\"; exec 3<>\"/dev/tcp/127.0.0.1/$3\" || exit 1; shift 3; "
         L"\"$b\" \"--user-data-dir=$d\" \"$@\" about:blank </dev/null >/dev/null 2>&1 & p=$!; "
-        L"cat <&3 >/dev/null; kill $p 2>/dev/null; wait $p; rm -rf \"$d\"";
+        L"cat <&3 >/dev/null; kill $p 2>/dev/null; wait $p; "
+        // The browser's helpers end a moment after it and may still write into the profile.
+        L"for i in 1 2 3 4 5 6 7 8 9 10; do rm -rf \"$d\" 2>/dev/null; [ -e \"$d\" ] || break; sleep 0.5; done";
     std::wstring command = L"/bin/bash -c " + QuoteArgument(kScript) + L" watchdog " + QuoteArgument(browser) + L" " +
                            QuoteArgument(Utf8ToWide(unixProfile.data(), unixProfile.size())) + L" " +
                            std::to_wstring(ntohs(addr.sin_port));

@@ -17,9 +17,13 @@
 
 class BrowserProcess {
 public:
-    // Starts the browser (`browserPath` when not empty, else the first one found in the usual
-    // places) and waits, at most `timeoutMs`, until its DevTools endpoint is announced.
-    bool Start(const std::wstring& browserPath, DWORD timeoutMs);
+    // The browser to start: `override` when not empty, else the first one found in the usual
+    // places; empty when there is none.
+    static std::wstring Locate(const std::wstring& override);
+
+    // Starts the browser at `browser` and waits, at most `timeoutMs`, until its DevTools endpoint
+    // is announced. Any thread; the other members are read only after it returned.
+    bool Start(const std::wstring& browser, DWORD timeoutMs);
 
     // Ends the browser now (the same path the process's death would take).
     void Stop();

@@ -30,14 +30,8 @@ void CdpConnection::Trace(char direction, const std::string& text) {
     fflush(m_trace);
 }
 
-bool CdpConnection::Open(unsigned short port, const std::string& path, ReaderFilter filter, EventHandler handler) {
-    if (!m_winsock.Ok() || !m_socket.Connect(port, path)) return false;
-    wchar_t tracePath[MAX_PATH];
-    DWORD n = GetEnvironmentVariableW(L"WKE_DEVTOOLS_LOG", tracePath, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) m_trace = _wfopen(tracePath, L"ab");
-    m_filter = std::move(filter);
-    m_handler = std::move(handler);
-
+bool CdpConnection::OpenDispatch() {
+    if (m_window) return true;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
     wc.lpfnWndProc = WndProc;
@@ -47,6 +41,16 @@ bool CdpConnection::Open(unsigned short port, const std::string& path, ReaderFil
     m_window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     if (!m_window) return false;
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    return true;
+}
+
+bool CdpConnection::Open(unsigned short port, const std::string& path, ReaderFilter filter, EventHandler handler) {
+    if (!OpenDispatch() || !m_winsock.Ok() || !m_socket.Connect(port, path)) return false;
+    wchar_t tracePath[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"WKE_DEVTOOLS_LOG", tracePath, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) m_trace = _wfopen(tracePath, L"ab");
+    m_filter = std::move(filter);
+    m_handler = std::move(handler);
 
     {
         std::lock_guard<std::mutex> lock(m_lock);

@@ -35,6 +35,9 @@ public:
     CdpConnection(const CdpConnection&) = delete;
     CdpConnection& operator=(const CdpConnection&) = delete;
 
+    // Makes the hidden window that runs posted tasks, so that PostToUi works before the
+    // connection is open. Call on the UI thread; Open calls it when it has not been called.
+    bool OpenDispatch();
     // Connects to ws://127.0.0.1:port/path and starts the reader. Call on the UI thread.
     bool Open(unsigned short port, const std::string& path, ReaderFilter filter, EventHandler handler);
     void Close();

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "common/TextConv.h"
@@ -23,7 +24,7 @@ Engine* Engine::Get() { return g_engine; }
 bool Engine::Initialize(const wkeSettings* settings) {
     if (g_engine) return true;
     auto* engine = new Engine();
-    if (!engine->Start(settings)) {
+    if (!engine->Begin(settings)) {
         delete engine;
         return false;
     }
@@ -31,13 +32,43 @@ bool Engine::Initialize(const wkeSettings* settings) {
     return true;
 }
 
-bool Engine::Start(const wkeSettings* settings) {
+bool Engine::Begin(const wkeSettings* settings) {
     m_uiThread = GetCurrentThreadId();
     std::wstring browserPath;
     if (settings && settings->size >= static_cast<int>(offsetof(wkeSettings, browserPath) + sizeof(const utf8*)) &&
         settings->browserPath)
         browserPath = Utf8ToWide(settings->browserPath, strlen(settings->browserPath));
-    if (!m_browser.Start(browserPath, kBrowserStartTimeoutMs)) return false;
+    const std::wstring browser = BrowserProcess::Locate(browserPath);
+    if (browser.empty() || !m_cdp.OpenDispatch()) return false;
+    // The browser takes a second or two to start (more on a cold start), and the caller has
+    // windows to show meanwhile: start it on a thread of its own and connect once it is up.
+    // Until then views wait for their pages (see CreateView). The thread touches only the
+    // browser process object, which nothing else reads before it has been joined.
+    m_starter = std::thread([this, browser] {
+        m_browserStarted = m_browser.Start(browser, kBrowserStartTimeoutMs);
+        m_cdp.PostToUi([this] { EnsureConnected(); });
+    });
+    return true;
+}
+
+bool Engine::EnsureConnected() {
+    if (m_state != State::Starting) return m_state == State::Connected;
+    m_starter.join();  // at most the browser's start-up timeout
+    if (m_browserStarted && Connect()) {
+        m_state = State::Connected;
+    } else {
+        m_state = State::Failed;
+        OutputDebugStringW(L"node.dll: the browser could not be started\n");
+    }
+    std::vector<WebView*> waiting;
+    waiting.swap(m_unattached);
+    for (WebView* view : waiting) {
+        if (m_state != State::Connected || !AttachView(view)) view->GoWithoutPage();
+    }
+    return m_state == State::Connected;
+}
+
+bool Engine::Connect() {
     if (!m_cdp.Open(m_browser.Port(), m_browser.BrowserPath(),
                     [this](const Json& message) { return OnReaderMessage(message); },
                     [this](const Json& message) { OnEvent(message); }))
@@ -168,24 +199,36 @@ void Engine::OnEvent(const Json& message) {
 }
 
 WebView* Engine::CreateView(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height) {
+    if (m_state == State::Failed) return nullptr;
+    auto* view = new WebView(*this, offscreen, type, parent, x, y, width, height);
+    if (m_state == State::Starting) {
+        m_unattached.push_back(view);
+    } else if (!AttachView(view)) {
+        delete view;
+        return nullptr;
+    }
+    m_views.insert(view);
+    return view;
+}
+
+bool Engine::AttachView(WebView* view) {
     Json create = Json::Object();
     create.Set("url", "about:blank");
     Json created;
-    if (!m_cdp.Call("Target.createTarget", create, "", kCommandTimeoutMs, &created)) return nullptr;
+    if (!m_cdp.Call("Target.createTarget", create, "", kCommandTimeoutMs, &created)) return false;
     const std::string targetId = created["targetId"].AsString();
     std::string session = WaitForSession(targetId, kCommandTimeoutMs);
-    if (session.empty()) return nullptr;
-    auto* view = new WebView(*this, targetId, session);
-    m_views.insert(view);
+    if (session.empty()) return false;
     m_bySession[session] = view;
-    view->Setup(offscreen, type, parent, x, y, width, height);
+    view->Attach(targetId, session);
     for (const auto& binding : m_bindings) view->InstallBinding(binding.first);
-    return view;
+    return true;
 }
 
 void Engine::DestroyView(WebView* view) {
     if (!m_views.erase(view)) return;
-    m_bySession.erase(view->Session());
+    m_unattached.erase(std::remove(m_unattached.begin(), m_unattached.end(), view), m_unattached.end());
+    if (view->Attached()) m_bySession.erase(view->Session());
     view->BeginDestroy();
     // A callback of this view may be running further up the stack: delete from the message loop.
     m_cdp.PostToUi([view] { delete view; });
@@ -200,7 +243,10 @@ void Engine::BindFunction(const std::string& name, jsNativeFunction fn) {
     const bool isNew = m_bindings.count(name) == 0;
     m_bindings[name] = fn;
     if (!isNew) return;
-    for (WebView* view : m_views) view->InstallBinding(name);
+    // Views still waiting for their pages get every binding when they get the page.
+    for (WebView* view : m_views) {
+        if (view->Attached()) view->InstallBinding(name);
+    }
 }
 
 wkeString Engine::NewString(std::wstring text) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/BrowserProcess.h"
@@ -26,14 +27,20 @@ public:
     static constexpr DWORD kScriptTimeoutMs = 5000;
 
     static Engine* Get();  // null until wkeInitializeEx succeeded
+    // Finds the browser and starts it in the background; false when there is none to start.
     static bool Initialize(const wkeSettings* settings);
+    // Waits until the browser has started (at most its start-up timeout) and connects to it and
+    // gives the views made meanwhile their pages, once; true while the browser is connected.
+    // Runs by itself from the message loop as soon as the browser is up.
+    bool EnsureConnected();
 
     CdpConnection& Cdp() { return m_cdp; }
     ScriptValueStore& Values() { return m_values; }
     const std::string& DefaultUserAgent() const { return m_defaultUserAgent; }
     DWORD UiThreadId() const { return m_uiThread; }
 
-    // Makes a page in the browser and a view for it; null when the browser does not answer.
+    // Makes a view, and a page for it in the browser, or, while the browser is starting, once it
+    // is connected; null when the browser could not be started or does not answer.
     WebView* CreateView(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height);
     void DestroyView(WebView* view);
     // The view behind a handle from the caller, or null when it is not (or no longer) one of ours.
@@ -49,13 +56,20 @@ public:
     bool IsString(wkeString s) const { return m_strings.count(reinterpret_cast<std::wstring*>(s)) != 0; }
 
 private:
+    enum class State { Starting, Connected, Failed };
+
     Engine() = default;
-    bool Start(const wkeSettings* settings);
+    bool Begin(const wkeSettings* settings);
+    bool Connect();
+    bool AttachView(WebView* view);
     bool OnReaderMessage(const Json& message);  // reader thread
     void OnEvent(const Json& message);          // UI thread
     std::string WaitForSession(const std::string& targetId, DWORD timeoutMs);
 
-    BrowserProcess m_browser;
+    BrowserProcess m_browser;  // written by m_starter until it is joined
+    std::thread m_starter;     // owned: starts the browser; joined by EnsureConnected
+    bool m_browserStarted = false;  // written by m_starter
+    State m_state = State::Starting;
     CdpConnection m_cdp;
     ScriptValueStore m_values;
     DWORD m_uiThread = 0;
@@ -63,6 +77,7 @@ private:
     std::map<std::string, jsNativeFunction> m_bindings;  // by page name
     std::set<WebView*> m_views;                          // owned (deleted by DestroyView)
     std::map<std::string, WebView*> m_bySession;         // not owned
+    std::vector<WebView*> m_unattached;                  // not owned: made while starting, in order
     std::set<std::wstring*> m_strings;                   // owned
 
     // Written by the reader thread as pages attach, read by CreateView.

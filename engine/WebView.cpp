@@ -116,21 +116,29 @@ std::string CursorScript(int x, int y) {
 
 }  // namespace
 
-WebView::WebView(Engine& engine, std::string targetId, std::string sessionId)
-    : m_engine(engine), m_targetId(std::move(targetId)), m_session(std::move(sessionId)) {
+WebView::WebView(Engine& engine, bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height)
+    : m_engine(engine) {
     m_globalExec.view = this;
     m_tempInfo.size = sizeof m_tempInfo;
+    if (!offscreen) CreateOwnWindow(type, parent, x, y, width, height);
 }
 
 WebView::~WebView() { DestroyOwnWindow(); }
 
-int WebView::Send(const std::string& method, Json params) {
-    if (m_destroyed) return 0;
-    return m_engine.Cdp().Send(method, std::move(params), m_session);
+void WebView::Send(const std::string& method, Json params) {
+    if (m_destroyed || m_withoutPage) return;
+    if (!Attached()) {
+        // Kept for the page, in order. A page that never comes (the browser is stuck) must not
+        // let input pile up without end; what is beyond the bound is of no use to a new page.
+        if (m_waitingCommands.size() < kMaxWaitingCommands) m_waitingCommands.emplace_back(method, std::move(params));
+        return;
+    }
+    m_engine.Cdp().Send(method, std::move(params), m_session);
 }
 
-void WebView::Setup(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height) {
-    if (!offscreen) CreateOwnWindow(type, parent, x, y, width, height);
+void WebView::Attach(std::string targetId, std::string sessionId) {
+    m_targetId = std::move(targetId);
+    m_session = std::move(sessionId);
     Send("Page.enable");
     Send("Runtime.enable");
     Send("Network.enable");
@@ -153,6 +161,10 @@ void WebView::Setup(bool offscreen, wkeWindowType type, HWND parent, int x, int 
     Json screencast = Json::Object();
     screencast.Set("format", "png").Set("everyNthFrame", 1);
     Send("Page.startScreencast", screencast);
+    // What the caller asked of the view before it had its page, in the order asked.
+    std::vector<std::pair<std::string, Json>> waiting;
+    waiting.swap(m_waitingCommands);
+    for (auto& command : waiting) Send(command.first, std::move(command.second));
     Send("Runtime.runIfWaitingForDebugger");
     // The page's side takes the commands above only once it runs; until it has, a navigation
     // would commit unseen. Commands are handled in order, so the answer to this probe means all
@@ -172,6 +184,12 @@ void WebView::Setup(bool offscreen, wkeWindowType type, HWND parent, int x, int 
     });
 }
 
+void WebView::GoWithoutPage() {
+    m_withoutPage = true;
+    m_waitingCommands.clear();
+    m_pendingLoads.clear();
+}
+
 void WebView::InstallBinding(const std::string& name) {
     const std::string source = BindingInstallScript(name);
     Json add = Json::Object();
@@ -183,9 +201,11 @@ void WebView::InstallBinding(const std::string& name) {
 }
 
 void WebView::BeginDestroy() {
-    Json close = Json::Object();
-    close.Set("targetId", m_targetId);
-    m_engine.Cdp().Send("Target.closeTarget", close);
+    if (Attached()) {
+        Json close = Json::Object();
+        close.Set("targetId", m_targetId);
+        m_engine.Cdp().Send("Target.closeTarget", close);
+    }
     m_destroyed = true;
     DestroyOwnWindow();
 }
@@ -498,6 +518,7 @@ void WebView::SetFocus(bool focused) {
 void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
     // The browser does not announce caret or cursor changes, so ask the page after input and keep
     // the answers for the synchronous getters. One cursor question at a time keeps mouse moves cheap.
+    if (!Attached()) return;
     Engine* engine = &m_engine;
     wkeWebView handle = Handle();
     Json caret = Json::Object();
@@ -527,7 +548,9 @@ void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
 // ---- script -------------------------------------------------------------------------------
 
 int64_t WebView::RunScript(const std::string& script) {
-    if (ScriptBlocked()) return 0;
+    // A script asked for before the browser is up waits for it, as the caller waits for the answer.
+    if (!Attached()) m_engine.EnsureConnected();
+    if (ScriptBlocked() || !Attached()) return 0;
     Json params = Json::Object();
     params.Set("expression", script).Set("userGesture", true);
     Json result;
@@ -853,7 +876,7 @@ void WebView::OnDownload(const std::string& url) {
 }
 
 int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
-    if (!callback || m_destroyed) return 0;
+    if (!callback || m_destroyed || !Attached()) return 0;
     // The page fetches its own icon, so cookies and the user agent are those of the page.
     static const char kScript[] =
         "(async function(){var l=document.querySelector('link[rel~=\"icon\"]');"

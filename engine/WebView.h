@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/FrameBuffer.h"
@@ -18,7 +19,8 @@ class Engine;
 
 class WebView {
 public:
-    WebView(Engine& engine, std::string targetId, std::string sessionId);
+    // A view without its page yet (see Attach); `offscreen` false makes the native window now.
+    WebView(Engine& engine, bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height);
     ~WebView();
     WebView(const WebView&) = delete;
     WebView& operator=(const WebView&) = delete;
@@ -27,8 +29,12 @@ public:
     const std::string& Session() const { return m_session; }
     const std::string& TargetId() const { return m_targetId; }
 
-    // Sends the set-up commands and lets the page run. `offscreen` false makes the native window.
-    void Setup(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height);
+    // Gives the view its page: sends the set-up commands and what was asked of the view before,
+    // then lets the page run.
+    void Attach(std::string targetId, std::string sessionId);
+    bool Attached() const { return !m_session.empty(); }
+    // The page will never come (the browser did not start): what waits for it is dropped.
+    void GoWithoutPage();
     void InstallBinding(const std::string& name);
     // Stops every event and closes the page; the object is deleted later by the engine.
     void BeginDestroy();
@@ -103,7 +109,8 @@ private:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateOwnWindow(wkeWindowType type, HWND parent, int x, int y, int width, int height);
     void DestroyOwnWindow();
-    int Send(const std::string& method, Json params = Json());
+    // Sends a command to the page, or keeps it for the page while there is none yet.
+    void Send(const std::string& method, Json params = Json());
     void ApplyUserAgent();
     bool ScriptBlocked() const { return m_dialogOpen || m_destroyed; }
     void RefreshCaretAndCursor(int x, int y, bool withCursor);
@@ -129,8 +136,11 @@ private:
 
     Engine& m_engine;         // not owned: outlives every view
     std::string m_targetId;   // also the id of the main frame
-    std::string m_session;
+    std::string m_session;    // empty until Attach
     bool m_destroyed = false;
+    bool m_withoutPage = false;
+    static constexpr size_t kMaxWaitingCommands = 4096;
+    std::vector<std::pair<std::string, Json>> m_waitingCommands;  // asked before Attach
     bool m_pageRunning = false;              // the page has taken Setup's commands (see Setup)
     std::vector<std::string> m_pendingLoads;  // loads asked for before that, made once it has
 

@@ -7,15 +7,24 @@
 
 namespace {
 
-// A plain framework window that can be told to refuse its creation.
+// A plain framework window that can be told to refuse its creation; it notes where it was when it
+// became visible.
 class ProbeWnd : public CWindowWnd {
 public:
     explicit ProbeWnd(bool refuse) : m_refuse(refuse) {}
     const wchar_t* GetWindowClassName() const override { return L"OrvelProbeWnd"; }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == WM_CREATE && m_refuse) return -1;
+        if (message == WM_WINDOWPOSCHANGED && (reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) &&
+            !m_shown) {
+            m_shown = true;
+            GetWindowRect(m_hWnd, &m_shownAt);
+        }
         return CWindowWnd::HandleMessage(message, wParam, lParam);
     }
+
+    bool m_shown = false;
+    RECT m_shownAt{};
 
 private:
     bool m_refuse;
@@ -46,6 +55,10 @@ TEST(RunFrameworkWindow, CreatesCentresAndRunsUntilQuit) {
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     EXPECT_NEAR((work.left + work.right) / 2, (bounds.left + bounds.right) / 2, 1);
     EXPECT_NEAR((work.top + work.bottom) / 2, (bounds.top + bounds.bottom) / 2, 1);
+    // It was already there when it first became visible, not at the screen's corner.
+    ASSERT_TRUE(window.m_shown);
+    EXPECT_EQ(bounds.left, window.m_shownAt.left);
+    EXPECT_EQ(bounds.top, window.m_shownAt.top);
     DestroyWindow(window.GetHWND());
 }
 

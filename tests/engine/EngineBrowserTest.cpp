@@ -520,3 +520,29 @@ TEST_F(EngineBrowserTest, LoadsAskedBeforeThePageRunsAreMadeInOrder) {
     EXPECT_EQ(events.finished.front().first, first);
     wkeDestroyWebView(view);
 }
+
+// The engine starts its browser in the background: views made before it is up work at once, keep
+// what they are asked, and get it all on their pages; a script call waits for the page.
+TEST_F(EngineBrowserTest, ViewsMadeWhileTheBrowserStartsKeepWhatTheyAreAskedForTheirPages) {
+    wkeWebView offscreen = wkeCreateWebView();
+    wkeWebView window = wkeCreateWebWindow(WKE_WINDOW_TYPE_POPUP, nullptr, 10, 10, 400, 300);
+    ASSERT_NE(offscreen, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindow(wkeGetHostHWND(window)));
+    wkeResize(offscreen, 300, 150);
+    wkeSetUserAgent(offscreen, kTestUserAgent);
+    wkeSetLanguage(offscreen, "de-DE");
+    jsBindFunction("WaitingNative", NativeRecorder, 1);
+
+    EXPECT_EQ(ScriptText(offscreen, wkeRunJS(offscreen, "innerWidth+'x'+innerHeight+' '+"
+                                                        "Intl.DateTimeFormat().resolvedOptions().locale+' '+"
+                                                        "navigator.userAgent")),
+              L"300x150 de-DE " + std::wstring(kTestUserAgent, kTestUserAgent + strlen(kTestUserAgent)));
+    EXPECT_EQ(ScriptText(window, wkeRunJS(window, "typeof WaitingNative")), L"function");
+    g_nativeCalls.clear();
+    wkeRunJS(offscreen, "WaitingNative('bound while waiting')");
+    ASSERT_TRUE(PumpUntil([&] { return !g_nativeCalls.empty(); }));
+    EXPECT_EQ(g_nativeCalls.front().texts[0], L"bound while waiting");
+    wkeDestroyWebView(window);
+    wkeDestroyWebView(offscreen);
+}

@@ -56,6 +56,17 @@ TEST(EngineLifetime, BrowserEndsWhenTheProcessUsingTheEngineIsKilled) {
     ASSERT_EQ(WaitForSingleObject(helper.process.Get(), 10000), WAIT_OBJECT_0);
     EXPECT_TRUE(PumpUntil([&] { return ProcessesMentioning(marker) == 0; }, 20000))
         << ProcessesMentioning(marker) << " browser processes outlived the helper";
+    // The browser's private profile goes with it.
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring profiles = std::wstring(temp) + L"wke-browser-" + std::to_wstring(helper.id) + L"-*";
+    EXPECT_TRUE(PumpUntil([&] {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(profiles.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return true;
+        FindClose(search);
+        return false;
+    }, 20000)) << "the browser's profile folder outlived the helper";
 }
 
 }  // namespace
