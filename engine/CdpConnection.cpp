@@ -122,7 +122,7 @@ bool CdpConnection::Call(const std::string& method, Json params, const std::stri
     int id;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (!m_open) return false;
+        if (!m_open || m_holds.count(session)) return false;
         id = m_nextId++;
         m_waiters[id] = &waiter;
     }
@@ -133,6 +133,21 @@ bool CdpConnection::Call(const std::string& method, Json params, const std::stri
     m_waiters.erase(id);
     if (waiter.done && waiter.ok && result) *result = std::move(waiter.result);
     return waiter.done && waiter.ok;
+}
+
+void CdpConnection::HoldSession(const std::string& session) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    ++m_holds[session];
+    for (auto& entry : m_waiters) {
+        if (entry.second->session == session) entry.second->done = true;
+    }
+    m_answered.notify_all();
+}
+
+void CdpConnection::ReleaseSession(const std::string& session) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    auto it = m_holds.find(session);
+    if (it != m_holds.end() && --it->second <= 0) m_holds.erase(it);
 }
 
 void CdpConnection::PostToUi(std::function<void()> task) {
@@ -195,17 +210,6 @@ void CdpConnection::ReaderLoop() {
             continue;
         }
 
-        const std::string& method = message["method"].AsString();
-        if (method == "Page.javascriptDialogOpening") {
-            // The page stops until the dialog is answered on the UI thread, so a synchronous call
-            // into that page must give up now instead of waiting for an answer that cannot come.
-            std::lock_guard<std::mutex> lock(m_lock);
-            const std::string& session = message["sessionId"].AsString();
-            for (auto& entry : m_waiters) {
-                if (entry.second->session == session) entry.second->done = true;
-            }
-            m_answered.notify_all();
-        }
         if (m_filter && m_filter(message)) continue;
         PostToUi([this, message = std::move(message)] {
             if (m_handler) m_handler(message);

@@ -53,8 +53,15 @@ public:
 
     // Sends a command and waits at most `timeoutMs` for its answer. Does not dispatch messages,
     // so no event handler runs meanwhile. Returns false on timeout, error, a closed connection, or
-    // when `session` opens a JavaScript dialog meanwhile (its page cannot answer until it closes).
+    // while `session` is held (then at once, without sending).
     bool Call(const std::string& method, Json params, const std::string& session, DWORD timeoutMs, Json* result);
+
+    // A page that waits for the UI thread (a dialog open, a navigation put to the handler) cannot
+    // answer before the UI thread has dealt with it, and the UI thread cannot while it waits for
+    // an answer: a synchronous call into a held session gives up at once, and so do the calls
+    // already waiting when the hold begins. Holds are counted. Safe from any thread.
+    void HoldSession(const std::string& session);
+    void ReleaseSession(const std::string& session);
 
     // Writes a diagnostic line when tracing is on (see m_trace).
     void Trace(char direction, const std::string& text);
@@ -89,6 +96,7 @@ private:
     int m_nextId = 1;
     std::map<int, Waiter*> m_waiters;  // not owned: each lives on its caller's stack
     std::map<int, std::pair<Reply, bool>> m_replies;  // reply, whether it runs on the reader
+    std::map<std::string, int> m_holds;               // session -> holds not yet released
     // Diagnostics: when the environment names a file in WKE_DEVTOOLS_LOG, the traffic is appended
     // to it (each message cut to its first 300 and last 100 bytes).
     FILE* m_trace = nullptr;  // owned

@@ -119,7 +119,8 @@ bool Engine::OnReaderMessage(const Json& message) {
         const std::string& session =
             method == "Fetch.requestPaused" ? message["sessionId"].AsString() : message["params"]["sessionId"].AsString();
         auto discarded = m_discardedWindows.find(session);
-        if (discarded == m_discardedWindows.end()) return false;
+        if (discarded == m_discardedWindows.end())
+            return method == "Fetch.requestPaused" && OnRequestPaused(session, message["params"]);
         if (method == "Target.detachedFromTarget") {
             m_discardedWindows.erase(discarded);
             return false;
@@ -131,6 +132,15 @@ bool Engine::OnReaderMessage(const Json& message) {
         close.Set("targetId", discarded->second);
         m_cdp.Send("Target.closeTarget", close);
         return true;
+    }
+    if (method == "Page.frameRequestedNavigation") {
+        m_gate.OnNavigationRequested(message["sessionId"].AsString(), message["params"]);
+        return true;
+    }
+    if (method == "Page.javascriptDialogOpening") {
+        // The page stops until the dialog is answered on the UI thread (OnEvent releases it).
+        m_cdp.HoldSession(message["sessionId"].AsString());
+        return false;
     }
     if (method == "Target.attachedToTarget") {
         const Json& params = message["params"];
@@ -172,6 +182,29 @@ bool Engine::OnReaderMessage(const Json& message) {
     return false;
 }
 
+bool Engine::OnRequestPaused(const std::string& session, const Json& params) {
+    std::string reason;
+    switch (m_gate.Decide(session, params, &reason)) {
+    case NavigationGate::Verdict::NotOurs:
+        return false;
+    case NavigationGate::Verdict::GoOn: {
+        Json answer = Json::Object();
+        answer.Set("requestId", params["requestId"].AsString());
+        m_cdp.Send("Fetch.continueRequest", answer, session);
+        return true;
+    }
+    case NavigationGate::Verdict::Judge:
+        break;
+    }
+    m_cdp.HoldSession(session);
+    m_cdp.PostToUi([this, session, params, reason] {
+        auto it = m_bySession.find(session);
+        if (it != m_bySession.end()) it->second->JudgeNavigation(params, reason);
+        m_cdp.ReleaseSession(session);
+    });
+    return true;
+}
+
 std::string Engine::WaitForSession(const std::string& targetId, DWORD timeoutMs) {
     std::unique_lock<std::mutex> lock(m_attachLock);
     m_attached.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_sessionOfTarget.count(targetId) != 0; });
@@ -189,6 +222,8 @@ void Engine::OnEvent(const Json& message) {
     if (!session.empty()) {
         auto it = m_bySession.find(session);
         if (it != m_bySession.end()) it->second->OnEvent(method, params);
+        // The dialog has been answered (or its page is gone).
+        if (method == "Page.javascriptDialogOpening") m_cdp.ReleaseSession(session);
         return;
     }
     if (method == "Browser.downloadWillBegin") {
@@ -228,7 +263,10 @@ bool Engine::AttachView(WebView* view) {
 void Engine::DestroyView(WebView* view) {
     if (!m_views.erase(view)) return;
     m_unattached.erase(std::remove(m_unattached.begin(), m_unattached.end(), view), m_unattached.end());
-    if (view->Attached()) m_bySession.erase(view->Session());
+    if (view->Attached()) {
+        m_bySession.erase(view->Session());
+        m_gate.RemovePage(view->Session());
+    }
     view->BeginDestroy();
     // A callback of this view may be running further up the stack: delete from the message loop.
     m_cdp.PostToUi([view] { delete view; });

@@ -16,6 +16,7 @@
 
 #include "engine/BrowserProcess.h"
 #include "engine/CdpConnection.h"
+#include "engine/NavigationGate.h"
 #include "engine/ScriptValues.h"
 #include "platform/wke.h"
 
@@ -35,6 +36,7 @@ public:
     bool EnsureConnected();
 
     CdpConnection& Cdp() { return m_cdp; }
+    NavigationGate& Gate() { return m_gate; }  // any thread
     ScriptValueStore& Values() { return m_values; }
     const std::string& DefaultUserAgent() const { return m_defaultUserAgent; }
     DWORD UiThreadId() const { return m_uiThread; }
@@ -63,6 +65,8 @@ private:
     bool Connect();
     bool AttachView(WebView* view);
     bool OnReaderMessage(const Json& message);  // reader thread
+    // Reader thread: lets a stopped document request go on, or hands it to its view's handler.
+    bool OnRequestPaused(const std::string& session, const Json& params);
     void OnEvent(const Json& message);          // UI thread
     std::string WaitForSession(const std::string& targetId, DWORD timeoutMs);
 
@@ -71,6 +75,7 @@ private:
     bool m_browserStarted = false;  // written by m_starter
     State m_state = State::Starting;
     CdpConnection m_cdp;
+    NavigationGate m_gate;
     ScriptValueStore m_values;
     DWORD m_uiThread = 0;
     std::string m_defaultUserAgent;

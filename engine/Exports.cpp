@@ -39,7 +39,7 @@ const wchar_t* TextPointer(const ScriptValue* value) {
 }  // namespace
 
 void WKE_CALL wkeInitializeEx(const wkeSettings* settings) {
-    if (!Engine::Initialize(settings)) OutputDebugStringW(L"node.dll: the browser could not be started\n");
+    if (!Engine::Initialize(settings)) OutputDebugStringW(L"node.dll: no browser was found\n");
 }
 
 // ---- views ----
@@ -198,7 +198,6 @@ WKE_EVENT_REGISTRATION(wkeOnDocumentReady, onDocumentReady, wkeDocumentReadyCall
 WKE_EVENT_REGISTRATION(wkeOnCreateView, onCreateView, wkeCreateViewCallback)
 WKE_EVENT_REGISTRATION(wkeOnAlertBox, onAlert, wkeAlertBoxCallback)
 WKE_EVENT_REGISTRATION(wkeOnConsole, onConsole, wkeConsoleCallback)
-WKE_EVENT_REGISTRATION(wkeOnNavigation, onNavigation, wkeNavigationCallback)
 WKE_EVENT_REGISTRATION(wkeOnTitleChanged, onTitle, wkeTitleChangedCallback)
 WKE_EVENT_REGISTRATION(wkeOnURLChanged, onUrl, wkeURLChangedCallback)
 WKE_EVENT_REGISTRATION(wkeOnLoadUrlBegin, onLoadUrlBegin, wkeLoadUrlBeginCallback)
@@ -206,6 +205,10 @@ WKE_EVENT_REGISTRATION(wkeOnLoadingFinish, onLoadingFinish, wkeLoadingFinishCall
 WKE_EVENT_REGISTRATION(wkeOnDownload, onDownload, wkeDownloadCallback)
 WKE_EVENT_REGISTRATION(wkeOnWindowClosing, onWindowClosing, wkeWindowClosingCallback)
 #undef WKE_EVENT_REGISTRATION
+
+void WKE_CALL wkeOnNavigation(wkeWebView webView, wkeNavigationCallback callback, void* param) {
+    if (WebView* view = ViewOf(webView)) view->SetNavigationHandler(callback, param);
+}
 
 const wkeTempCallbackInfo* WKE_CALL wkeGetTempCallbackInfo(wkeWebView webView) {
     WebView* view = ViewOf(webView);

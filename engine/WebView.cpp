@@ -139,6 +139,8 @@ void WebView::Send(const std::string& method, Json params) {
 void WebView::Attach(std::string targetId, std::string sessionId) {
     m_targetId = std::move(targetId);
     m_session = std::move(sessionId);
+    // Before the page's requests can stop (Fetch.enable below).
+    m_engine.Gate().AddPage(m_session, m_targetId, m_onNavigation.fn != nullptr);
     Send("Page.enable");
     Send("Runtime.enable");
     Send("Network.enable");
@@ -416,7 +418,7 @@ void WebView::LoadUrl(const std::string& url) {
         m_pendingLoads.push_back(url);
         return;
     }
-    m_requestedReason.erase(m_targetId);  // this load replaces whatever the page had asked for
+    m_engine.Gate().ForgetRequested(m_session);
     Json params = Json::Object();
     params.Set("url", url.empty() ? std::string("about:blank") : url);
     WebView* self = this;
@@ -550,7 +552,7 @@ void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
 int64_t WebView::RunScript(const std::string& script) {
     // A script asked for before the browser is up waits for it, as the caller waits for the answer.
     if (!Attached()) m_engine.EnsureConnected();
-    if (ScriptBlocked() || !Attached()) return 0;
+    if (m_destroyed || !Attached()) return 0;
     Json params = Json::Object();
     params.Set("expression", script).Set("userGesture", true);
     Json result;
@@ -616,11 +618,6 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         frame.Set("id", params["frameId"].AsString()).Set("url", params["url"].AsString());
         if (params["frameId"].AsString() != m_targetId) frame.Set("parentId", m_targetId);
         OnFrameNavigated(frame);
-    } else if (method == "Page.frameRequestedNavigation") {
-        if (params["disposition"].AsString() == "currentTab")
-            m_requestedReason[params["frameId"].AsString()] = params["reason"].AsString();
-    } else if (method == "Fetch.requestPaused") {
-        OnRequestPaused(params);
     } else if (method == "Page.windowOpen") {
         OnWindowOpen(params);
     } else if (method == "Page.javascriptDialogOpening") {
@@ -663,11 +660,8 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         m_contextFrames.clear();
     } else if (method == "Page.frameDetached") {
         m_frameUrls.erase(params["frameId"].AsString());
-    } else if (method == "Page.javascriptDialogClosed") {
-        m_dialogOpen = false;
     } else if (method == "Inspector.targetCrashed") {
         // The page is gone; the next load brings a new renderer.
-        m_dialogOpen = false;
         RaiseLoadingFinish(m_url, WKE_LOADING_FAILED, "the page's renderer ended", m_targetId);
     }
 }
@@ -686,29 +680,25 @@ void WebView::OnFrameNavigated(const Json& frame) {
     LeaveCallback();
 }
 
-void WebView::OnRequestPaused(const Json& params) {
+void WebView::SetNavigationHandler(wkeNavigationCallback callback, void* param) {
+    m_onNavigation = {callback, param};
+    if (Attached()) m_engine.Gate().SetJudged(m_session, callback != nullptr);
+}
+
+void WebView::JudgeNavigation(const Json& params, const std::string& reason) {
+    if (m_destroyed) return;
     Json answer = Json::Object();
     answer.Set("requestId", params["requestId"].AsString());
-    const std::string& frameId = params["frameId"].AsString();
-    const bool mainFrame = frameId == m_targetId;
-    auto reason = m_requestedReason.find(frameId);
-    const bool pageAsked = reason != m_requestedReason.end();
-    // Only the page's own navigations of its main frame are the handler's to judge: loads the
-    // caller started, redirects and sub-frames go ahead.
-    if (!mainFrame || !pageAsked || params.Has("redirectedRequestId") || !onNavigation.fn) {
-        if (pageAsked && mainFrame) m_requestedReason.erase(reason);
-        Send("Fetch.continueRequest", answer);
-        return;
+    bool proceed = true;
+    if (m_onNavigation.fn) {
+        const std::string url = params["request"]["url"].AsString();
+        CallbackString text(m_engine, url);
+        wkeWebView handle = Handle();
+        EnterCallback(m_targetId, url);
+        proceed = m_onNavigation.fn(handle, m_onNavigation.param, NavigationTypeOf(reason), text);
+        if (m_engine.Find(handle) != this) return;
+        LeaveCallback();
     }
-    const wkeNavigationType type = NavigationTypeOf(reason->second);
-    m_requestedReason.erase(reason);
-    const std::string url = params["request"]["url"].AsString();
-    CallbackString text(m_engine, url);
-    wkeWebView handle = Handle();
-    EnterCallback(frameId, url);
-    const bool proceed = onNavigation.fn(handle, onNavigation.param, type, text);
-    if (m_engine.Find(handle) != this) return;
-    LeaveCallback();
     if (proceed) {
         Send("Fetch.continueRequest", answer);
     } else {
@@ -740,7 +730,6 @@ void WebView::OnWindowOpen(const Json& params) {
 
 void WebView::OnDialog(const Json& params) {
     const std::string& type = params["type"].AsString();
-    m_dialogOpen = true;
     if (type == "alert" && onAlert.fn) {
         CallbackString text(m_engine, params["message"].AsString());
         wkeWebView handle = Handle();
@@ -754,7 +743,6 @@ void WebView::OnDialog(const Json& params) {
     answer.Set("accept", true);
     if (type == "prompt") answer.Set("promptText", params["defaultPrompt"].AsString());
     Send("Page.handleJavaScriptDialog", answer);
-    m_dialogOpen = false;
 }
 
 void WebView::OnConsoleApi(const Json& params) {

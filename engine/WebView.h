@@ -70,7 +70,8 @@ public:
     wkeRect CaretRect() const { return m_caret; }
     int CursorType() const { return m_cursor; }
 
-    // Script (synchronous; an empty value after kScriptTimeoutMs or while a dialog holds the page).
+    // Script (synchronous; an empty value after kScriptTimeoutMs, or at once while the page waits for
+    // the UI thread: a dialog open, a navigation before its handler).
     int64_t RunScript(const std::string& script);
     int64_t CallGlobal(const ScriptValue& function, const std::vector<const ScriptValue*>& args);
     std::wstring TextOf(const ScriptValue& value);
@@ -86,7 +87,6 @@ public:
     Handler<wkeURLChangedCallback> onUrl;
     Handler<wkePaintUpdatedCallback> onPaint;
     Handler<wkeAlertBoxCallback> onAlert;
-    Handler<wkeNavigationCallback> onNavigation;
     Handler<wkeCreateViewCallback> onCreateView;
     Handler<wkeDocumentReadyCallback> onDocumentReady;
     Handler<wkeLoadUrlBeginCallback> onLoadUrlBegin;
@@ -98,6 +98,12 @@ public:
     const wkeTempCallbackInfo* TempCallbackInfo() const { return &m_tempInfo; }
     bool IsMainFrame(wkeWebFrameHandle frame) const;
     int RequestFavicon(wkeNetGetFaviconCallback callback, void* param);
+
+    // The navigation handler; a page with one has its own navigations of its main frame judged.
+    void SetNavigationHandler(wkeNavigationCallback callback, void* param);
+    // A navigation of the page's main frame that the page asked for (`reason` as the browser
+    // gave it), held until the handler has said whether it may go on.
+    void JudgeNavigation(const Json& params, const std::string& reason);
 
     // A DevTools event for this page's session.
     void OnEvent(const std::string& method, const Json& params);
@@ -112,12 +118,10 @@ private:
     // Sends a command to the page, or keeps it for the page while there is none yet.
     void Send(const std::string& method, Json params = Json());
     void ApplyUserAgent();
-    bool ScriptBlocked() const { return m_dialogOpen || m_destroyed; }
     void RefreshCaretAndCursor(int x, int y, bool withCursor);
 
     // Event handling, one per DevTools event this view cares about.
     void OnFrameNavigated(const Json& frame);
-    void OnRequestPaused(const Json& params);
     void OnWindowOpen(const Json& params);
     void OnDialog(const Json& params);
     void OnConsoleApi(const Json& params);
@@ -135,6 +139,7 @@ private:
     wkeWebFrameHandle FrameHandle(const std::string& frameId);
 
     Engine& m_engine;         // not owned: outlives every view
+    Handler<wkeNavigationCallback> m_onNavigation;  // see SetNavigationHandler
     std::string m_targetId;   // also the id of the main frame
     std::string m_session;    // empty until Attach
     bool m_destroyed = false;
@@ -153,12 +158,10 @@ private:
 
     std::string m_userAgent;
     std::string m_language;
-    std::map<std::string, std::string> m_requestedReason;  // frame id -> reason of its next navigation
     std::map<std::string, std::pair<std::string, std::string>> m_documentRequests;  // request -> (url, frame)
     bool m_mainLoadFailed = false;
     std::string m_url;
     std::string m_title;
-    bool m_dialogOpen = false;
 
     int m_lastClickCount = 0;
     wchar_t m_highSurrogate = 0;

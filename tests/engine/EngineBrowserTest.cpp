@@ -546,3 +546,72 @@ TEST_F(EngineBrowserTest, ViewsMadeWhileTheBrowserStartsKeepWhatTheyAreAskedForT
     wkeDestroyWebView(window);
     wkeDestroyWebView(offscreen);
 }
+
+// A synchronous call made while the page's own navigation is under way does not wait for that
+// navigation: loads the caller started go ahead without the UI thread, so a script asked for in a
+// handler right after a load gets its answer, from the new document.
+struct ReadyDuringLoad {
+    std::wstring next;
+    int ready = 0;
+    std::wstring answer;
+};
+
+void WKE_CALL LoadThenAsk(wkeWebView view, void* param) {
+    auto* e = static_cast<ReadyDuringLoad*>(param);
+    if (e->ready++ != 0) return;
+    wkeLoadURLW(view, e->next.c_str());
+    e->answer = ScriptText(view, wkeRunJS(view, "'answered'"));
+}
+
+TEST_F(EngineBrowserTest, ScriptAskedWhileALoadStartsIsAnsweredWithoutWaitingOutTheLoad) {
+    server.AddPage("/next.html", kColourPage);
+    ReadyDuringLoad ready;
+    ready.next = server.Url("/next.html");
+    LoadEvents events;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnDocumentReady(view, LoadThenAsk, &ready);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    wkeLoadURLW(view, L"about:blank");
+    ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty() && events.finished.back().first == ready.next; }));
+    EXPECT_EQ(ready.answer, L"answered");
+    EXPECT_EQ(events.finished.back().second, WKE_LOADING_SUCCEEDED);
+    wkeDestroyWebView(view);
+}
+
+// While the handler judges a navigation, the page waits for the UI thread: a script asked for
+// in the handler answers at once with nothing and is not run later in the next page either.
+struct JudgingEvents {
+    int asked = 0;
+    std::wstring answer;
+};
+
+bool WKE_CALL AskDuringJudgement(wkeWebView view, void* param, wkeNavigationType, wkeString) {
+    auto* e = static_cast<JudgingEvents*>(param);
+    e->asked++;
+    e->answer = ScriptText(view, wkeRunJS(view, "window.askedDuringJudgement = 'yes'"));
+    return true;
+}
+
+TEST_F(EngineBrowserTest, ScriptAskedWhileTheHandlerJudgesANavigationNeitherWaitsNorFollowsIntoTheNextPage) {
+    server.AddPage("/from.html", "<html><body>from</body></html>");
+    server.AddPage("/to.html", "<html><head><title>to</title></head><body>to</body></html>");
+    LoadEvents events;
+    JudgingEvents judging;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnTitleChanged(view, OnTitle, &events);
+    wkeOnLoadingFinish(view, OnFinish, &events);
+    wkeOnNavigation(view, AskDuringJudgement, &judging);
+    const std::wstring from = server.Url("/from.html");
+    wkeLoadURLW(view, from.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
+
+    wkeRunJS(view, "location.href = '/to.html'");
+    ASSERT_TRUE(PumpUntil([&] { return !events.titles.empty() && events.titles.back() == L"to"; }));
+    EXPECT_EQ(judging.asked, 1);
+    EXPECT_EQ(judging.answer, L"undefined");
+    EXPECT_EQ(ScriptText(view, wkeRunJS(view, "location.pathname + ' ' + typeof window.askedDuringJudgement")),
+              L"/to.html undefined");
+    wkeDestroyWebView(view);
+}
