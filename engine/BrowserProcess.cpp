@@ -15,16 +15,6 @@ void* WineExport(const char* name) {
     return kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
 }
 
-std::string ToUnixPath(const std::wstring& dosPath) {
-    auto convert = reinterpret_cast<WineGetUnixFileName>(WineExport("wine_get_unix_file_name"));
-    if (!convert) return std::string();
-    char* unixPath = convert(dosPath.c_str());
-    if (!unixPath) return std::string();
-    std::string result(unixPath);
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
-}
-
 bool UnixFileExists(const std::string& unixPath) {
     auto convert = reinterpret_cast<WineGetDosFileName>(WineExport("wine_get_dos_file_name"));
     if (!convert) return false;
@@ -91,6 +81,16 @@ bool ReadSmallFile(const std::wstring& path, std::string& out) {
 
 bool RunningUnderWine() { return WineExport("wine_get_unix_file_name") != nullptr; }
 
+std::string ToUnixPath(const std::wstring& dosPath) {
+    auto convert = reinterpret_cast<WineGetUnixFileName>(WineExport("wine_get_unix_file_name"));
+    if (!convert) return std::string();
+    char* unixPath = convert(dosPath.c_str());
+    if (!unixPath) return std::string();
+    std::string result(unixPath);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
 std::wstring QuoteArgument(const std::wstring& arg) {
     if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
     std::wstring out = L"\"";
@@ -155,6 +155,12 @@ bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::stri
         L"b=\"$1\"; d=\"$2\"; exec 3<>\"/dev/tcp/127.0.0.1/$3\" || exit 1; shift 3; "
         L"\"$b\" \"--user-data-dir=$d\" \"$@\" about:blank </dev/null >/dev/null 2>&1 & p=$!; "
         L"cat <&3 >/dev/null; kill $p 2>/dev/null; wait $p; "
+        // Ended by a signal, the browser leaves the folder of its single-instance socket in the
+        // system's temporary folder; the profile names it. Only those two entries and the then
+        // empty folder are removed, whatever the link says.
+        L"s=$(readlink \"$d/SingletonSocket\"); t=${s%/SingletonSocket}; "
+        L"if [ -n \"$s\" ] && [ \"$t\" != \"$s\" ]; then "
+        L"rm -f \"$t/SingletonSocket\" \"$t/SingletonCookie\"; rmdir \"$t\" 2>/dev/null; fi; "
         // The browser's helpers end a moment after it and may still write into the profile.
         L"for i in 1 2 3 4 5 6 7 8 9 10; do rm -rf \"$d\" 2>/dev/null; [ -e \"$d\" ] || break; sleep 0.5; done";
     std::wstring command = L"/bin/bash -c " + QuoteArgument(kScript) + L" watchdog " + QuoteArgument(browser) + L" " +

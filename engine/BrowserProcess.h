@@ -49,6 +49,8 @@ private:
 
 // Whether this process runs under Wine (and so can start Linux programs by their Unix path).
 bool RunningUnderWine();
+// The Linux path of a Windows path under Wine; empty elsewhere or when it has none.
+std::string ToUnixPath(const std::wstring& dosPath);
 
 // Quotes one argument so that CommandLineToArgvW (and Wine's start-up of Unix programs) gives it back.
 std::wstring QuoteArgument(const std::wstring& arg);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/Handles.h"
+#include "engine/BrowserProcess.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/support/ChildProcess.h"
 
@@ -36,6 +37,52 @@ int ProcessesMentioning(const std::string& marker) {
     return count;
 }
 
+// The first folder matching `pattern` (with its folder), empty when there is none.
+std::wstring FirstMatch(const std::wstring& pattern) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return std::wstring();
+    FindClose(search);
+    return pattern.substr(0, pattern.find_last_of(L'\\') + 1) + found.cFileName;
+}
+
+// The folder of the browser's single-instance socket, which the browser makes in the system's
+// temporary folder and links from its profile; asked of the system itself, as Windows programs
+// cannot read a link. Empty when there is none.
+std::wstring SingletonFolderOf(const std::wstring& profile) {
+    // A Linux program's output does not come through a Windows pipe here: it goes to a file.
+    const std::wstring answer = ProgramFolder() + L"singleton-link-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    const std::string link = ToUnixPath(profile) + "/SingletonSocket";
+    const std::string command =
+        "/bin/sh -c \"readlink \\\"$0\\\" > \\\"$1\\\"\" \"" + link + "\" \"" + ToUnixPath(answer) + "\"";
+    std::wstring wideCommand(command.begin(), command.end());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &wideCommand[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return std::wstring();
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    // Wine does not wait for a Linux program's end: the answer is complete with its line break.
+    std::string target;
+    PumpUntil([&] {
+        UniqueHandle file(CreateFileW(answer.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        char buf[1024];
+        DWORD got = 0;
+        if (file && ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) target.assign(buf, got);
+        return !target.empty() && target.back() == '\n';
+    }, 20000);
+    DeleteFileW(answer.c_str());
+    const size_t slash = target.rfind("/SingletonSocket");
+    if (slash == std::string::npos || slash == 0) return std::wstring();
+    target.resize(slash);
+    for (char& c : target) {
+        if (c == '/') c = '\\';
+    }
+    return L"Z:" + std::wstring(target.begin(), target.end());
+}
+
 TEST(EngineLifetime, BrowserEndsWhenTheProcessUsingTheEngineIsKilled) {
     PipedChild helper;
     ASSERT_TRUE(StartPiped(ProgramFolder() + L"engine_lifetime_helper.exe", L"", true, helper));
@@ -51,22 +98,23 @@ TEST(EngineLifetime, BrowserEndsWhenTheProcessUsingTheEngineIsKilled) {
 
     const std::string marker = "wke-browser-" + std::to_string(helper.id) + "-";
     EXPECT_GT(ProcessesMentioning(marker), 0) << "the browser should run while the helper does";
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring profiles = std::wstring(temp) + L"wke-browser-" + std::to_wstring(helper.id) + L"-*";
+    const std::wstring singleton = SingletonFolderOf(FirstMatch(profiles));
+    ASSERT_FALSE(singleton.empty()) << "the browser's profile links no single-instance folder";
+    EXPECT_NE(GetFileAttributesW(singleton.c_str()), INVALID_FILE_ATTRIBUTES);
+
 
     ASSERT_TRUE(TerminateProcess(helper.process.Get(), 9));
     ASSERT_EQ(WaitForSingleObject(helper.process.Get(), 10000), WAIT_OBJECT_0);
     EXPECT_TRUE(PumpUntil([&] { return ProcessesMentioning(marker) == 0; }, 20000))
         << ProcessesMentioning(marker) << " browser processes outlived the helper";
-    // The browser's private profile goes with it.
-    wchar_t temp[MAX_PATH];
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    const std::wstring profiles = std::wstring(temp) + L"wke-browser-" + std::to_wstring(helper.id) + L"-*";
-    EXPECT_TRUE(PumpUntil([&] {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(profiles.c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return true;
-        FindClose(search);
-        return false;
-    }, 20000)) << "the browser's profile folder outlived the helper";
+    // The browser's private profile goes with it, and so does its single-instance folder.
+    EXPECT_TRUE(PumpUntil([&] { return FirstMatch(profiles).empty(); }, 20000))
+        << "the browser's profile folder outlived the helper";
+    EXPECT_TRUE(PumpUntil([&] { return GetFileAttributesW(singleton.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000))
+        << "the browser's single-instance folder outlived the helper";
 }
 
 }  // namespace
