@@ -1,8 +1,8 @@
 #include "app/Kuku.h"
 
-#include "common/Handles.h"
 #include "duilib/UIManager.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -166,21 +166,11 @@ TEST_F(KukuTest, FailedDownloadsAddNothing) {
 }
 
 TEST_F(KukuTest, LoadFileReadsTheSkinsDocumentOrNothing) {
-    wchar_t temp[MAX_PATH];
-    ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
-    const std::wstring folder = std::wstring(temp) + L"kuku_skin_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    const std::string document = std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?><Update><ExitSTR>") +
-                                 kVietnamese + "</ExitSTR><GameW>1080</GameW></Update>";
-    {
-        UniqueHandle file(CreateFileW((folder + L"config.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(file.IsValid());
-        DWORD written = 0;
-        ASSERT_TRUE(WriteFile(file.Get(), document.data(), static_cast<DWORD>(document.size()), &written, nullptr));
-    }
+    TempFolder folder(L"kuku_skin_");
+    ASSERT_TRUE(folder.Write(L"config.xml", std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?><Update><ExitSTR>") +
+                                                kVietnamese + "</ExitSTR><GameW>1080</GameW></Update>"));
     CPaintManagerUI::SetResourceType(UILIB_FILE);
-    CPaintManagerUI::SetResourcePath(folder.c_str());
+    CPaintManagerUI::SetResourcePath(folder.Path().c_str());
 
     m_store.LoadFile(L"config.xml");
     EXPECT_STREQ(kVietnameseWide, m_store.Get(L"ExitSTR"));
@@ -189,9 +179,6 @@ TEST_F(KukuTest, LoadFileReadsTheSkinsDocumentOrNothing) {
     CKuku missing;
     missing.LoadFile(L"absent.xml");
     EXPECT_STREQ(L"", missing.Get(L"GameW"));
-
-    DeleteFileW((folder + L"config.xml").c_str());
-    RemoveDirectoryW(folder.c_str());
 }
 
 TEST(KukuInstance, IsOneProcessWideStore) {

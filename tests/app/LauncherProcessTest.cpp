@@ -30,7 +30,7 @@ protected:
         m_server.Stop();
     }
     void Launch(const std::wstring& arguments = std::wstring()) {
-        ASSERT_TRUE(m_launcher.Start(m_copy.Program(), arguments, wkefake::NewEngineLogPath()));
+        ASSERT_TRUE(m_launcher.Start(m_copy.Program(), arguments, m_copy.Folder() + L"engine.log"));
     }
 
     LauncherFolder m_copy{L"orvel_launcher_"};

@@ -44,7 +44,7 @@ protected:
     void ExpectLoginWindow(const char* fault, bool requestArrives = true) {
         m_launcher = std::make_unique<wkefake::RemoteEngine>();
         const ULONGLONG launched = GetTickCount64();
-        ASSERT_TRUE(m_launcher->Start(m_copy.Program(), L"", wkefake::NewEngineLogPath()));
+        ASSERT_TRUE(m_launcher->Start(m_copy.Program(), L"", m_copy.Folder() + L"engine.log"));
         ULONGLONG from = launched;
         if (requestArrives) {
             ASSERT_TRUE(m_server.WaitForRequests(1, 60000)) << "the launcher did not ask the server";

@@ -1,6 +1,7 @@
 #include "duilib/DuiLib.h"
 
 #include "ZipBuilder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -27,33 +28,6 @@ std::vector<unsigned char> SkinArchive() {
     zip.Add("broken.xml", "<Update><Game>", true);
     return zip.Build();
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        m_path = std::wstring(base) + L"duilib_res_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(m_path.c_str(), nullptr);
-    }
-    ~TempFolder() {
-        for (const std::wstring& file : m_files) DeleteFileW((m_path + file).c_str());
-        RemoveDirectoryW(m_path.c_str());
-    }
-    void Write(const std::wstring& name, const std::string& content) {
-        HANDLE file = CreateFileW((m_path + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-        CloseHandle(file);
-        m_files.push_back(name);
-    }
-    const std::wstring& Path() const { return m_path; }
-
-private:
-    std::wstring m_path;
-    std::vector<std::wstring> m_files;
-};
 
 }  // namespace
 
@@ -100,9 +74,9 @@ TEST(SkinResources, DamagedOrEncryptedArchiveIsNotRegistered) {
 }
 
 TEST(SkinResources, LooseFilesComeFromTheResourceFolder) {
-    TempFolder folder;
-    folder.Write(L"res.xml", kResXml);
-    folder.Write(L"config.xml", "<Update><Version>2020111203</Version></Update>");
+    TempFolder folder(L"duilib_res_");
+    ASSERT_TRUE(folder.Write(L"res.xml", kResXml));
+    ASSERT_TRUE(folder.Write(L"config.xml", "<Update><Version>2020111203</Version></Update>"));
     CPaintManagerUI::SetResourceType(UILIB_FILE);
     // Without the trailing backslash: the framework adds it.
     CPaintManagerUI::SetResourcePath(folder.Path().substr(0, folder.Path().size() - 1).c_str());

@@ -9,20 +9,11 @@
 #include "common/Handles.h"
 #include "common/ModulePath.h"
 #include "common/TextConv.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
 std::wstring Folder(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
-
-std::wstring TempFolder() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temp);
-    // Wine reuses process ids at once: the tick count keeps two tests' folders apart.
-    std::wstring folder = std::wstring(temp) + L"orvel_restart_" + std::to_wstring(GetCurrentProcessId()) +
-                          L"_" + std::to_wstring(GetTickCount64());
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
 
 std::string ReadFileText(const std::wstring& path) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -43,11 +34,11 @@ struct RestartResult {
 // notification of the marker's folder) for the process the restart starts to report itself.
 RestartResult RunProbe(const std::wstring& probe, const std::wstring& command) {
     RestartResult result;
-    const std::wstring folder = TempFolder();
-    const std::wstring marker = folder + L"\\marker.txt";
+    const TempFolder folder(L"orvel_restart_");
+    const std::wstring marker = folder.Path() + L"marker.txt";
     DeleteFileW(marker.c_str());
     SetEnvironmentVariableW(L"ORVEL_RESTART_MARKER", marker.c_str());
-    UniqueHandle watch(FindFirstChangeNotificationW(folder.c_str(), FALSE,
+    UniqueHandle watch(FindFirstChangeNotificationW(folder.Path().c_str(), FALSE,
                                                     FILE_NOTIFY_CHANGE_FILE_NAME));
 
     std::wstring line = L"\"" + probe + L"\" bridge " + command;

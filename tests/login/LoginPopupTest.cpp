@@ -2,6 +2,7 @@
 #include "tests/login/LoginTestWindow.h"
 
 #include "common/TextConv.h"
+#include "tests/support/TempFolder.h"
 
 using namespace logintest;
 using wkefake::CallsNamed;
@@ -128,25 +129,15 @@ const char kSkinWithoutPage[] =
     "</Window>\n";
 const char kIds[] = "<?xml version=\"1.0\"?><Res><Xml id=\"XML_LOGIN\" path=\"login.xml\"/></Res>";
 
-void WriteFileText(const std::wstring& path, const char* text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-    CloseHandle(file);
-}
-
 }  // namespace
 
 TEST(LoginWindowSkin, WindowWithoutTheLoginPageStillOpensAndCloses) {
     ScopedFakeWebEngine engine;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"orvel-login-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    WriteFileText(folder + L"login.xml", kSkinWithoutPage);
-    WriteFileText(folder + L"res.xml", kIds);
+    TempFolder folder(L"orvel-login-");
+    ASSERT_TRUE(folder.Write(L"login.xml", kSkinWithoutPage));
+    ASSERT_TRUE(folder.Write(L"res.xml", kIds));
     CPaintManagerUI::SetResourceType(UILIB_FILE);
-    CPaintManagerUI::SetResourcePath(folder.c_str());
+    CPaintManagerUI::SetResourcePath(folder.Path().c_str());
     ASSERT_TRUE(CResourceManager::GetInstance()->LoadResource(L"res.xml"));
     CKuku::GetInstance()->Add(L"Btn1", L"http://home.example/");
 

@@ -1,5 +1,6 @@
 #include "update/InstallerStart.h"
 
+#include "tests/support/TempFolder.h"
 #include "tests/update/UpdateTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +9,15 @@
 
 namespace {
 
-// A copy of the recording installer at `folder`\`name`, the folders made as needed.
+// A copy of the recording installer named `name` in `folder` (ending with a backslash), the folders
+// made as needed.
 std::wstring PlaceRecorder(const std::wstring& folder, const std::wstring& name) {
     for (size_t pos = folder.find(L'\\', 3); ; pos = folder.find(L'\\', pos + 1)) {
         CreateDirectoryW(folder.substr(0, pos).c_str(), nullptr);
         if (pos == std::wstring::npos) break;
     }
-    const std::wstring path = folder + L"\\" + name;
+    const std::wstring path = folder + name;
     return CopyFileW(RecorderPath().c_str(), path.c_str(), FALSE) ? path : std::wstring();
-}
-
-std::wstring TempFolder(const wchar_t* leaf) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + leaf + std::to_wstring(GetCurrentProcessId());
 }
 
 TEST(InstallerCommandLine, IsThePathFollowedDirectlyByTheSwitches) {
@@ -40,7 +36,8 @@ TEST(InstallerCommandLine, KeepsTheWholeOfTheLongestCachePath) {
 // The path is not quoted, so only the application name keeps a path with spaces whole.
 TEST(StartInstaller, RunsAPathWithSpacesWithExactlyTheCommandLine) {
     RecordFile records;
-    const std::wstring path = PlaceRecorder(TempFolder(L"orvel update test "), L"setup 2.exe");
+    const TempFolder folder(L"orvel update test ");
+    const std::wstring path = PlaceRecorder(folder.Path(), L"setup 2.exe");
     ASSERT_FALSE(path.empty());
     ASSERT_TRUE(StartInstaller(path.c_str()));
     ASSERT_TRUE(records.WaitFor(1, 30000));
@@ -53,8 +50,9 @@ TEST(StartInstaller, RunsAPathWithSpacesWithExactlyTheCommandLine) {
 // A path near the cache's limit makes a command line longer than MAX_PATH; it runs uncut.
 TEST(StartInstaller, RunsAPathTooLongForAMaxPathCommandLine) {
     RecordFile records;
-    std::wstring folder = TempFolder(L"orvel_long_");
-    while (folder.size() + 22 < 255) folder += L"\\abcdefghij";  // ends 244..254 units long
+    const TempFolder top(L"orvel_long_");
+    std::wstring folder = top.Path();
+    while (folder.size() + 21 < 255) folder += L"abcdefghij\\";  // ends 244..254 units long
     const std::wstring path = PlaceRecorder(folder, L"update.exe");
     ASSERT_FALSE(path.empty());
     ASSERT_GT(path.size() + 20, static_cast<size_t>(MAX_PATH));
@@ -69,7 +67,8 @@ TEST(StartInstaller, RunsAPathTooLongForAMaxPathCommandLine) {
 TEST(StartInstaller, ReportsAMissingFileAndStartsNothing) {
     ProcessCounter started;
     ASSERT_TRUE(started.Active());
-    EXPECT_FALSE(StartInstaller((TempFolder(L"orvel_missing_") + L"\\update.exe").c_str()));
+    const TempFolder empty(L"orvel_missing_");
+    EXPECT_FALSE(StartInstaller((empty.Path() + L"update.exe").c_str()));
     EXPECT_FALSE(StartInstaller(L""));
     EXPECT_FALSE(StartInstaller(nullptr));
     EXPECT_EQ(started.Started(), 0u);

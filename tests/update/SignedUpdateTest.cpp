@@ -5,6 +5,7 @@
 #include "update/UpdateDownload.h"
 
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/update/UpdateTestSupport.h"
 
@@ -28,17 +29,6 @@ std::wstring ToolOutput(const wchar_t* name) {
     std::string text = ReadWholeFile(BesideRecorder(name));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     return std::wstring(text.begin(), text.end());
-}
-
-std::wstring WriteTempFile(const std::string& bytes) {
-    wchar_t folder[MAX_PATH] = {};
-    wchar_t path[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"sig", 0, path);
-    UniqueHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    return path;
 }
 
 class SignedUpdateTest : public testing::Test {
@@ -148,12 +138,11 @@ TEST(InstallerVerify, SignatureHoldsOnlyForTheSignedBytes) {
 
     std::string flipped = installer;
     flipped[0] ^= 0x80;
-    const std::wstring flippedPath = WriteTempFile(flipped);
-    EXPECT_FALSE(VerifyFileSignature(flippedPath.c_str(), key.c_str(), signature.c_str()));
-    const std::wstring truncatedPath = WriteTempFile(installer.substr(0, installer.size() - 1));
-    EXPECT_FALSE(VerifyFileSignature(truncatedPath.c_str(), key.c_str(), signature.c_str()));
-    DeleteFileW(flippedPath.c_str());
-    DeleteFileW(truncatedPath.c_str());
+    const TempFolder folder(L"orvel_sig_");
+    ASSERT_TRUE(folder.Write(L"flipped.exe", flipped));
+    EXPECT_FALSE(VerifyFileSignature((folder.Path() + L"flipped.exe").c_str(), key.c_str(), signature.c_str()));
+    ASSERT_TRUE(folder.Write(L"truncated.exe", installer.substr(0, installer.size() - 1)));
+    EXPECT_FALSE(VerifyFileSignature((folder.Path() + L"truncated.exe").c_str(), key.c_str(), signature.c_str()));
 
     std::wstring badSignature = signature;
     badSignature[4] = badSignature[4] == L'A' ? L'B' : L'A';

@@ -2,6 +2,7 @@
 // framework events, the cursor and the message filter.
 #include "webview/WkeWebkitUI.h"
 
+#include "tests/support/TempFolder.h"
 #include "tests/wkefake/FakeWebEngine.h"
 
 #include <gtest/gtest.h>
@@ -40,18 +41,12 @@ public:
     CPaintManagerUI& Manager() { return m_pm; }
 };
 
-// Writes the skin into a fresh folder and serves skin files from there.
-void UseLooseSkin() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"orvel-webview-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    HANDLE file = CreateFileW((folder + L"page.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, kPageSkin, sizeof(kPageSkin) - 1, &written, nullptr);
-    CloseHandle(file);
+// Writes the skin into `folder` and serves skin files from there.
+bool UseLooseSkin(const TempFolder& folder) {
+    if (!folder.Write(L"page.xml", kPageSkin)) return false;
     CPaintManagerUI::SetResourceType(UILIB_FILE);
-    CPaintManagerUI::SetResourcePath(folder.c_str());
+    CPaintManagerUI::SetResourcePath(folder.Path().c_str());
+    return true;
 }
 
 void Pump() {
@@ -67,7 +62,7 @@ LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 class WebViewWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        UseLooseSkin();
+        ASSERT_TRUE(UseLooseSkin(skin));
         window = new PageWindow();
         ASSERT_NE(window->Create(nullptr, L"Page", WS_POPUP | WS_VISIBLE, 0, 0, 0, 400, 300), nullptr);
         Pump();
@@ -102,6 +97,7 @@ protected:
     }
 
     ScopedFakeWebEngine engine;
+    TempFolder skin{L"orvel-webview-"};
     PageWindow* window = nullptr;
     CWkeWebkitUI* page = nullptr;
     wkeWebView view = nullptr;
