@@ -33,17 +33,28 @@ class PE:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise ValueError("no PE signature")
-        self.machine, nsections, _, _, _, opt_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        self.machine, nsections, _, symbols, nsymbols, opt_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
         opt = pe + 24
         self.magic = struct.unpack_from("<H", data, opt)[0]
         self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
         dirs = opt + (96 if self.magic == 0x10B else 112)
         self.directories = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(16)]
         self.sections = []
+        self.section_names = []
         sec = opt + opt_size
         for i in range(nsections):
             name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, sec + 40 * i)
             self.sections.append((va, max(vsize, rawsize), rawptr))
+            self.section_names.append(self.long_name(name.rstrip(b"\0"), symbols + 18 * nsymbols))
+
+    def long_name(self, name, strings):
+        """A section name; "/N" names longer ones (.debug_info, ...) by offset into the COFF string table."""
+        if name.startswith(b"/") and name[1:].isdigit():
+            start = strings + int(name[1:])
+            end = self.data.find(b"\0", start)
+            if 0 < strings < start < end:
+                return self.data[start:end].decode("ascii", "replace")
+        return name.decode("ascii", "replace")
 
     def offset(self, rva):
         for va, size, raw in self.sections:
@@ -108,6 +119,10 @@ def check(path, machine, members):
                and not n.lower().startswith("api-ms-win-")]
     if foreign:
         problems.append("imports DLLs that are not part of Windows: " + ", ".join(foreign))
+    debug = [n for n in pe.section_names if n.startswith(".debug")]
+    if debug:
+        problems.append("carries debugging information (%s); it belongs in the .debug file beside it"
+                        % ", ".join(debug[:3]))
     resources = pe.resources()
     if (RT_GROUP_ICON, 107) not in resources:
         problems.append("no icon group resource 107")
@@ -138,7 +153,7 @@ def main():
     for p in problems:
         print("%s: %s" % (args.exe, p), file=sys.stderr)
     if not problems:
-        print("%s: ok (%s, GUI, system imports, icon 107, skin with %d members)"
+        print("%s: ok (%s, GUI, system imports, no debugging information, icon 107, skin with %d members)"
               % (args.exe, args.machine, len(members)))
     return 1 if problems else 0
 
