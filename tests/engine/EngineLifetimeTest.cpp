@@ -6,9 +6,11 @@
 #include <string>
 
 #include "common/Handles.h"
+#include "common/TextConv.h"
 #include "engine/BrowserProcess.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -51,11 +53,12 @@ std::wstring FirstMatch(const std::wstring& pattern) {
 // cannot read a link. Empty when there is none.
 std::wstring SingletonFolderOf(const std::wstring& profile) {
     // A Linux program's output does not come through a Windows pipe here: it goes to a file.
-    const std::wstring answer = ProgramFolder() + L"singleton-link-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    const TempFolder folder(L"singleton-link-");
     const std::string link = ToUnixPath(profile) + "/SingletonSocket";
+    const std::wstring answer = folder.Path() + L"link.txt";
     const std::string command =
         "/bin/sh -c \"readlink \\\"$0\\\" > \\\"$1\\\"\" \"" + link + "\" \"" + ToUnixPath(answer) + "\"";
-    std::wstring wideCommand(command.begin(), command.end());
+    std::wstring wideCommand = Utf8ToWide(command.data(), command.size());
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -66,21 +69,16 @@ std::wstring SingletonFolderOf(const std::wstring& profile) {
     // Wine does not wait for a Linux program's end: the answer is complete with its line break.
     std::string target;
     PumpUntil([&] {
-        UniqueHandle file(CreateFileW(answer.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-        char buf[1024];
-        DWORD got = 0;
-        if (file && ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) target.assign(buf, got);
+        target = ReadWholeFile(answer);
         return !target.empty() && target.back() == '\n';
     }, 20000);
-    DeleteFileW(answer.c_str());
     const size_t slash = target.rfind("/SingletonSocket");
     if (slash == std::string::npos || slash == 0) return std::wstring();
     target.resize(slash);
     for (char& c : target) {
         if (c == '/') c = '\\';
     }
-    return L"Z:" + std::wstring(target.begin(), target.end());
+    return L"Z:" + Utf8ToWide(target.data(), target.size());
 }
 
 TEST(EngineLifetime, BrowserEndsWhenTheProcessUsingTheEngineIsKilled) {

@@ -15,16 +15,6 @@ namespace {
 
 std::wstring Folder(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
-std::string ReadFileText(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    if (!file) return std::string();
-    char buffer[70000];
-    DWORD read = 0;
-    ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr);
-    return std::string(buffer, read);
-}
-
 struct RestartResult {
     DWORD probeExit = 99;
     std::string marker;  // "<path of the new process>\n<its command line>"
@@ -58,7 +48,7 @@ RestartResult RunProbe(const std::wstring& probe, const std::wstring& command) {
     // the notification (it rests on the host's inotify instances) or deliver it late.
     const ULONGLONG deadline = GetTickCount64() + 20000;
     // The marker is renamed into place whole; it counts once it can be read with both lines.
-    while ((result.marker = ReadFileText(marker)).find('\n') == std::string::npos) {
+    while ((result.marker = ReadWholeFile(marker)).find('\n') == std::string::npos) {
         const ULONGLONG now = GetTickCount64();
         if (now >= deadline) break;
         const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 100));

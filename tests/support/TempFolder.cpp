@@ -41,6 +41,17 @@ TempFolder::~TempFolder() {
     if (!m_path.empty()) RemoveTree(m_path);
 }
 
+std::string ReadWholeFile(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    return bytes;
+}
+
 bool TempFolder::Write(const std::wstring& name, const std::string& bytes) const {
     if (m_path.empty()) return false;
     UniqueHandle file(CreateFileW((m_path + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

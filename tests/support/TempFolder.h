@@ -23,3 +23,6 @@ public:
 private:
     std::wstring m_path;
 };
+
+// The bytes of a file; empty when it cannot be read. Other processes may hold it open meanwhile.
+std::string ReadWholeFile(const std::wstring& path);

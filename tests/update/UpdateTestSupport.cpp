@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 std::wstring RecorderPath() {
     wchar_t self[MAX_PATH] = {};
@@ -14,11 +12,6 @@ std::wstring RecorderPath() {
     std::wstring path = self;
     path.resize(path.find_last_of(L"\\/") + 1);
     return path + L"recording_installer.exe";
-}
-
-std::string ReadWholeFile(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 HttpRoute SlowInstallerRoute(const std::string& installer, size_t writeSize, DWORD delayMs) {

@@ -5,6 +5,7 @@
 #include "common/Handles.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/MessagePump.h"
+#include "tests/support/TempFolder.h"
 
 #include <windows.h>
 
@@ -14,7 +15,6 @@
 
 // The stand-in installer, built next to the test program.
 std::wstring RecorderPath();
-std::string ReadWholeFile(const std::wstring& path);
 
 // An installer served in writes of `writeSize` bytes with `delayMs` between them, so the test can
 // watch the download while it runs.
