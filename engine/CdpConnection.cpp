@@ -7,6 +7,17 @@ namespace {
 constexpr UINT WM_CDP_TASK = WM_APP + 0x31;
 const wchar_t kWindowClass[] = L"WkeCdpDispatch";
 
+// The command number at the start of an answer ({"id":N,...}), from what is left of a message
+// that was too long to keep; -1 when it is not an answer.
+int CommandIdOfCutMessage(const std::string& head) {
+    static const char kPrefix[] = "{\"id\":";
+    if (head.compare(0, sizeof kPrefix - 1, kPrefix) != 0) return -1;
+    int id = 0;
+    size_t i = sizeof kPrefix - 1;
+    for (; i < head.size() && head[i] >= '0' && head[i] <= '9' && id < 100000000; ++i) id = id * 10 + (head[i] - '0');
+    return i < head.size() && head[i] == ',' ? id : -1;
+}
+
 }  // namespace
 
 CdpConnection::CdpConnection() = default;
@@ -172,41 +183,51 @@ void CdpConnection::FailAllWaiters() {
     m_replies.clear();
 }
 
+void CdpConnection::Answer(int id, bool ok, const Json& result) {
+    Reply reply;
+    bool onReader = false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        auto waiter = m_waiters.find(id);
+        if (waiter != m_waiters.end()) {
+            waiter->second->done = true;
+            waiter->second->ok = ok;
+            if (ok) waiter->second->result = result;
+            m_answered.notify_all();
+            return;
+        }
+        auto pending = m_replies.find(id);
+        if (pending == m_replies.end()) return;
+        reply = std::move(pending->second.first);
+        onReader = pending->second.second;
+        m_replies.erase(pending);
+    }
+    Json given = ok ? result : Json();
+    if (onReader) {
+        reply(given);
+        return;
+    }
+    PostToUi([reply = std::move(reply), given = std::move(given)] { reply(given); });
+}
+
 void CdpConnection::ReaderLoop() {
     std::string text;
-    while (m_socket.Receive(text)) {
+    bool cut = false;
+    while (m_socket.Receive(text, cut)) {
         Trace('<', text);
+        if (cut) {
+            // Too long to keep (a page's giant string or console message): an answer fails, an
+            // event is dropped, and the connection goes on.
+            const int id = CommandIdOfCutMessage(text);
+            if (id >= 0) Answer(id, false, Json());
+            continue;
+        }
         bool parsed = false;
         Json message = Json::Parse(text.data(), text.size(), &parsed);
         if (!parsed || !message.IsObject()) continue;
 
         if (message.Has("id")) {
-            const int id = message["id"].AsInt(-1);
-            const bool ok = !message.Has("error");
-            Reply reply;
-            bool onReader = false;
-            {
-                std::lock_guard<std::mutex> lock(m_lock);
-                auto waiter = m_waiters.find(id);
-                if (waiter != m_waiters.end()) {
-                    waiter->second->done = true;
-                    waiter->second->ok = ok;
-                    waiter->second->result = message["result"];
-                    m_answered.notify_all();
-                    continue;
-                }
-                auto pending = m_replies.find(id);
-                if (pending == m_replies.end()) continue;
-                reply = std::move(pending->second.first);
-                onReader = pending->second.second;
-                m_replies.erase(pending);
-            }
-            Json result = ok ? message["result"] : Json();
-            if (onReader) {
-                reply(result);
-                continue;
-            }
-            PostToUi([reply = std::move(reply), result = std::move(result)] { reply(result); });
+            Answer(message["id"].AsInt(-1), !message.Has("error"), message["result"]);
             continue;
         }
 

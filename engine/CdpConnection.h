@@ -81,6 +81,8 @@ private:
     bool SendCommand(int id, const std::string& method, Json params, const std::string& session);
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void ReaderLoop();
+    // Hands the answer to command `id` to its waiting caller or its reply (reader thread).
+    void Answer(int id, bool ok, const Json& result);
     void FailAllWaiters();
 
     WinsockScope m_winsock;

@@ -2,6 +2,7 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -125,8 +126,19 @@ bool WebSocketClient::ReadExact(char* out, size_t size) {
     return true;
 }
 
-bool WebSocketClient::Receive(std::string& message) {
+bool WebSocketClient::Discard(unsigned long long size) {
+    char scratch[65536];
+    while (size > 0) {
+        const size_t chunk = size < sizeof scratch ? static_cast<size_t>(size) : sizeof scratch;
+        if (!ReadExact(scratch, chunk)) return false;
+        size -= chunk;
+    }
+    return true;
+}
+
+bool WebSocketClient::Receive(std::string& message, bool& cut) {
     message.clear();
+    cut = false;
     for (;;) {
         unsigned char head[2];
         if (!ReadExact(reinterpret_cast<char*>(head), 2)) return false;
@@ -146,25 +158,32 @@ bool WebSocketClient::Receive(std::string& message) {
         }
         unsigned char mask[4] = {0, 0, 0, 0};
         if (masked && !ReadExact(reinterpret_cast<char*>(mask), 4)) return false;
-        if (length > kMaxMessage || message.size() + length > kMaxMessage) return false;
 
-        std::string payload(static_cast<size_t>(length), '\0');
-        if (length && !ReadExact(&payload[0], payload.size())) return false;
-        if (masked) {
-            for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(payload[i] ^ mask[i & 3]);
-        }
-
-        if (opcode == 0x8) {  // close: answer it and end
-            SendFrame(0x8, payload.data(), payload.size() > 2 ? 2 : payload.size());
-            return false;
-        }
-        if (opcode == 0x9) {  // ping
-            SendFrame(0xA, payload.data(), payload.size());
+        if (opcode >= 0x8) {
+            // Control frames are short and whole, and may come between the parts of a message.
+            if (length > 125 || !fin) return false;
+            char payload[125];
+            if (length && !ReadExact(payload, static_cast<size_t>(length))) return false;
+            for (size_t i = 0; i < length; ++i) payload[i] = static_cast<char>(payload[i] ^ mask[i & 3]);
+            if (opcode == 0x8) {  // close: answer it and end
+                SendFrame(0x8, payload, length > 2 ? 2 : static_cast<size_t>(length));
+                return false;
+            }
+            if (opcode == 0x9) SendFrame(0xA, payload, static_cast<size_t>(length));  // ping
             continue;
         }
-        if (opcode == 0xA) continue;  // pong
         if (opcode != 0x0 && opcode != 0x1 && opcode != 0x2) return false;
-        message += payload;
+
+        // What is kept of this frame: all of it, or, once the message is too long, up to the head.
+        if (!cut && length > kMaxMessage - message.size()) cut = true;
+        size_t keep = static_cast<size_t>(length);
+        if (cut) keep = message.size() < kCutHead ? std::min<size_t>(kCutHead - message.size(), keep) : 0;
+        if (cut && message.size() > kCutHead) message.resize(kCutHead);
+        const size_t start = message.size();
+        message.resize(start + keep);
+        if (keep && !ReadExact(&message[start], keep)) return false;
+        for (size_t i = 0; i < keep; ++i) message[start + i] = static_cast<char>(message[start + i] ^ mask[i & 3]);
+        if (!Discard(length - keep)) return false;
         if (fin) return true;
     }
 }

@@ -50,6 +50,7 @@ class WebSocketClient {
 public:
     // Largest message accepted; DevTools screenshots of a large view stay well below it.
     static constexpr size_t kMaxMessage = 64u * 1024u * 1024u;
+    static constexpr size_t kCutHead = 256;
 
     // Opens the connection and completes the opening handshake for `path` ("/devtools/...").
     bool Connect(unsigned short port, const std::string& path);
@@ -58,7 +59,10 @@ public:
     bool SendText(const std::string& text);
 
     // Blocks until the next complete text message. False when the connection ends or breaks.
-    bool Receive(std::string& message);
+    // A message longer than kMaxMessage is read to its end but only its first kCutHead bytes are
+    // kept, with `cut` set, so that one oversized message (a page can make one) costs neither the
+    // memory nor the connection.
+    bool Receive(std::string& message, bool& cut);
 
     // Wakes a thread blocked in Receive; further sends fail.
     void Shutdown();
@@ -66,6 +70,7 @@ public:
 private:
     bool SendFrame(unsigned char opcode, const char* data, size_t size);
     bool ReadExact(char* out, size_t size);
+    bool Discard(unsigned long long size);
 
     UniqueSocket m_socket;  // owned
     std::mutex m_sendLock;  // frames of concurrent senders must not interleave

@@ -615,3 +615,29 @@ TEST_F(EngineBrowserTest, ScriptAskedWhileTheHandlerJudgesANavigationNeitherWait
               L"/to.html undefined");
     wkeDestroyWebView(view);
 }
+
+// A page can make a DevTools message too long to keep (a giant script result or console message):
+// the call gets nothing, the message is dropped, and the view and its connection go on.
+struct ConsoleLines {
+    std::vector<size_t> lengths;
+};
+
+void WKE_CALL OnConsoleLine(wkeWebView, void* param, wkeConsoleLevel, const wkeString message, const wkeString,
+                            unsigned, const wkeString) {
+    static_cast<ConsoleLines*>(param)->lengths.push_back(EngineStringText(message).size());
+}
+
+TEST_F(EngineBrowserTest, MessagesTooLongToKeepAreDroppedAndTheViewGoesOn) {
+    ConsoleLines console;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeOnConsole(view, OnConsoleLine, &console);
+    // Just past the engine's 64 MiB bound: moving such messages through Wine takes a while.
+    const char kGiant[] = "'x'.repeat(65 * 1024 * 1024)";
+    EXPECT_EQ(ScriptText(view, wkeRunJS(view, kGiant)), L"undefined");
+    wkeRunJS(view, (std::string("console.log(") + kGiant + "); console.log('after')").c_str());
+    ASSERT_TRUE(PumpUntil([&] { return !console.lengths.empty(); }, 90000));
+    EXPECT_EQ(console.lengths, std::vector<size_t>{5}) << "only the short line arrives";
+    EXPECT_EQ(ScriptText(view, wkeRunJS(view, "6*7")), L"42");
+    wkeDestroyWebView(view);
+}
