@@ -161,7 +161,7 @@ bool WebSocketClient::Receive(std::string& message, bool& cut) {
 
         if (opcode >= 0x8) {
             // Control frames are short and whole, and may come between the parts of a message.
-            if (length > 125 || !fin) return false;
+            if (opcode > 0xA || length > 125 || !fin) return false;
             char payload[125];
             if (length && !ReadExact(payload, static_cast<size_t>(length))) return false;
             for (size_t i = 0; i < length; ++i) payload[i] = static_cast<char>(payload[i] ^ mask[i & 3]);
