@@ -176,13 +176,16 @@ bool WebSocketClient::Receive(std::string& message, bool& cut) {
 
         // What is kept of this frame: all of it, or, once the message is too long, up to the head.
         if (!cut && length > kMaxMessage - message.size()) cut = true;
-        size_t keep = static_cast<size_t>(length);
-        if (cut) keep = message.size() < kCutHead ? std::min<size_t>(kCutHead - message.size(), keep) : 0;
-        if (cut && message.size() > kCutHead) message.resize(kCutHead);
+        unsigned long long keep = length;  // at most kMaxMessage from here on
+        if (cut) {
+            keep = std::min<unsigned long long>(message.size() < kCutHead ? kCutHead - message.size() : 0, length);
+            if (message.size() > kCutHead) message.resize(kCutHead);
+        }
         const size_t start = message.size();
-        message.resize(start + keep);
-        if (keep && !ReadExact(&message[start], keep)) return false;
-        for (size_t i = 0; i < keep; ++i) message[start + i] = static_cast<char>(message[start + i] ^ mask[i & 3]);
+        const size_t kept = static_cast<size_t>(keep);
+        message.resize(start + kept);
+        if (kept && !ReadExact(&message[start], kept)) return false;
+        for (size_t i = 0; i < kept; ++i) message[start + i] = static_cast<char>(message[start + i] ^ mask[i & 3]);
         if (!Discard(length - keep)) return false;
         if (fin) return true;
     }
