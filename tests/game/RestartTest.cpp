@@ -9,11 +9,10 @@
 #include "common/Handles.h"
 #include "common/ModulePath.h"
 #include "common/TextConv.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
-
-std::wstring Folder(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
 struct RestartResult {
     DWORD probeExit = 99;
@@ -62,7 +61,7 @@ RestartResult RunProbe(const std::wstring& probe, const std::wstring& command) {
     return result;
 }
 
-std::wstring ProbeBesideUs() { return Folder(ModuleFilePath(nullptr)) + L"\\restart_probe.exe"; }
+std::wstring ProbeBesideUs() { return ProgramFolder() + L"restart_probe.exe"; }
 
 void ExpectStartedWithoutArguments(const RestartResult& result, const std::wstring& probe) {
     const size_t split = result.marker.find('\n');

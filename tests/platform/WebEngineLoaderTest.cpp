@@ -1,6 +1,7 @@
 #include "platform/WebEngineLoader.h"
 
 #include "common/Handles.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/WindowFinder.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +12,7 @@
 
 namespace {
 
-std::wstring BesideTest(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
-}
+std::wstring BesideTest(const wchar_t* name) { return ProgramFolder() + name; }
 
 // Answers every message box of this process with OK until `done` is signalled, recording
 // each box's caption and text.

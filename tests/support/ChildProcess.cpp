@@ -1,10 +1,10 @@
 #include "tests/support/ChildProcess.h"
 
+#include "common/ModulePath.h"
+
 std::wstring ProgramFolder() {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path(self, n < MAX_PATH ? n : 0);
-    return path.substr(0, path.find_last_of(L'\\') + 1);
+    const std::wstring path = ModuleFilePath(nullptr);
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 bool StartPiped(const std::wstring& program, const std::wstring& arguments, bool withErrors, PipedChild& child) {

@@ -1,18 +1,13 @@
 #include "tests/update/UpdateTestSupport.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/WindowFinder.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
-std::wstring RecorderPath() {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path.resize(path.find_last_of(L"\\/") + 1);
-    return path + L"recording_installer.exe";
-}
+std::wstring RecorderPath() { return ProgramFolder() + L"recording_installer.exe"; }
 
 HttpRoute SlowInstallerRoute(const std::string& installer, size_t writeSize, DWORD delayMs) {
     HttpRoute route = HttpRoute::Ok(installer);
