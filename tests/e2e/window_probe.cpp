@@ -113,8 +113,9 @@ int wmain(int argc, wchar_t** argv) {
         std::snprintf(numbers, sizeof numbers,
                       "\"hwnd\":%llu,\"pid\":%lu,\"rect\":[%ld,%ld,%ld,%ld],\"client\":[%ld,%ld,%ld,%ld],"
                       "\"maximized\":%s",
-                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window.hwnd)), window.processId, rect.left, rect.top, rect.right, rect.bottom, origin.x, origin.y, client.right,
-                      client.bottom, IsZoomed(window.hwnd) ? "true" : "false");
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window.hwnd)), window.processId,
+                      rect.left, rect.top, rect.right, rect.bottom, origin.x, origin.y, client.right, client.bottom,
+                      IsZoomed(window.hwnd) ? "true" : "false");
         std::string line = "{\"class\":" + Quoted(window.className) + ",\"title\":" + Quoted(window.title) + "," +
                            numbers;
         if (window.className == kDialogClass)

@@ -64,8 +64,8 @@ std::wstring SingletonFolderOf(const std::wstring& profile) {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, &wideCommand[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         return std::wstring();
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
     // Wine does not wait for a Linux program's end: the answer is complete with its line break.
     std::string target;
     PumpUntil([&] {
@@ -102,7 +102,6 @@ TEST(EngineLifetime, BrowserEndsWhenTheProcessUsingTheEngineIsKilled) {
     const std::wstring singleton = SingletonFolderOf(FirstMatch(profiles));
     ASSERT_FALSE(singleton.empty()) << "the browser's profile links no single-instance folder";
     EXPECT_NE(GetFileAttributesW(singleton.c_str()), INVALID_FILE_ATTRIBUTES);
-
 
     ASSERT_TRUE(TerminateProcess(helper.process.Get(), 9));
     ASSERT_EQ(WaitForSingleObject(helper.process.Get(), 10000), WAIT_OBJECT_0);
