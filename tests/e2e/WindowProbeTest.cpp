@@ -1,7 +1,7 @@
 // The end-to-end tests' window probe, run as they run it (a separate process beside the windows it
-// reports), against a window of this test: the launcher's windows appear at the screen's corner
-// and are centred after that, so colours asked for at a window's client point must be read where
-// the window is when the probe runs, not where it was first seen.
+// reports), against a window of this test: a window may move after it was first seen (the player,
+// the window manager or the launcher may move it), so colours asked for at a window's client point
+// must be read where the window is when the probe runs, not where it was first seen.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -49,7 +49,7 @@ protected:
         wc.lpszClassName = kClass;
         wc.hbrBackground = m_brush.Get();
         RegisterClassW(&wc);
-        // Like the launcher's windows: visible at the screen's corner from the start.
+        // Visible at the screen's corner from the start; the test moves it later.
         m_window = CreateWindowExW(WS_EX_TOPMOST, kClass, L"Probed", WS_POPUP | WS_VISIBLE, 0, 0, 240, 160, nullptr,
                                    nullptr, wc.hInstance, nullptr);
         ASSERT_NE(m_window, nullptr);

@@ -334,8 +334,8 @@ class Session:
                         lambda: next((w for w in self.windows(cls, title) if w["pid"] not in exclude_pids), None))
 
     def current(self, window):
-        """A window as it is now. A window's place may change after it was first seen: the launcher
-        creates its windows visible at the screen's corner and only then centres them."""
+        """A window as it is now. A window's place may change after it was first seen (the player,
+        the window manager or the launcher may move it)."""
         now = next((w for w in self.probe()[0] if w["hwnd"] == window["hwnd"]), None)
         if now is None:
             raise Failure(f"the {window['class']} window {window['title']!r} is gone")

@@ -10,8 +10,8 @@
 // buttons' centres in screen coordinates (where a real click lands on them). Then, for each point
 // given, one object with the screen point and the colour the screen shows there. A point may be
 // a screen point or a client point of a window given by its handle; the latter is placed where
-// the window is now (a window may move after it was first seen: the launcher's windows appear
-// at the screen's corner before they are centred), and has no colour when the window is gone.
+// the window is now (a window may move after it was first seen: the player, the window manager or
+// the launcher may move it), and has no colour when the window is gone.
 #include <windows.h>
 
 #include <cstdint>
