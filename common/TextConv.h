@@ -18,3 +18,4 @@ std::string WideToMultiByte(std::wstring text, UINT codePage);
 
 // UTF-8 bytes to wide text; invalid sequences become U+FFFD. Not bounded by a terminator.
 std::wstring Utf8ToWide(const char* bytes, size_t size);
+inline std::wstring Utf8ToWide(const std::string& utf8) { return Utf8ToWide(utf8.data(), utf8.size()); }

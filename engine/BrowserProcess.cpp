@@ -176,7 +176,7 @@ bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::stri
     if (!CreateProcessW(nullptr, mutableCommand.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                         &si, &pi))
         return false;
-    CloseHandle(pi.hThread);
+    UniqueHandle thread(pi.hThread);
     m_process.Reset(pi.hProcess);
 
     fd_set readable;
@@ -207,10 +207,10 @@ bool BrowserProcess::StartNative(const std::wstring& browser) {
     if (!CreateProcessW(nullptr, mutableCommand.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
                         nullptr, nullptr, &si, &pi))
         return false;
-    if (m_job) AssignProcessToJobObject(m_job.Get(), pi.hProcess);
-    ResumeThread(pi.hThread);
-    CloseHandle(pi.hThread);
+    UniqueHandle thread(pi.hThread);
     m_process.Reset(pi.hProcess);
+    if (m_job) AssignProcessToJobObject(m_job.Get(), m_process.Get());
+    ResumeThread(thread.Get());
     return true;
 }
 

@@ -7,8 +7,6 @@
 
 namespace {
 
-std::wstring Wide(const std::string& utf8) { return Utf8ToWide(utf8.data(), utf8.size()); }
-
 std::string Utf8(const std::wstring& wide) { return ToUtf8(wide.c_str()); }
 
 }  // namespace
@@ -34,11 +32,11 @@ ScriptValue ValueFromRemoteObject(const Json& remote) {
     const std::string& type = remote["type"].AsString();
     if (type == "string") {
         v.kind = ScriptValue::Kind::String;
-        v.text = Wide(remote["value"].AsString());
+        v.text = Utf8ToWide(remote["value"].AsString());
     } else if (type == "number") {
         v.kind = ScriptValue::Kind::Number;
         v.number = remote["value"].AsNumber(std::nan(""));
-        v.text = Wide(remote.Has("description") ? remote["description"].AsString()
+        v.text = Utf8ToWide(remote.Has("description") ? remote["description"].AsString()
                                                 : remote["unserializableValue"].AsString());
     } else if (type == "boolean") {
         v.kind = ScriptValue::Kind::Boolean;
@@ -52,7 +50,7 @@ ScriptValue ValueFromRemoteObject(const Json& remote) {
         v.text = L"undefined";
     } else {
         v.kind = ScriptValue::Kind::Object;
-        v.text = Wide(remote["description"].AsString());
+        v.text = Utf8ToWide(remote["description"].AsString());
     }
     return v;
 }
@@ -60,7 +58,7 @@ ScriptValue ValueFromRemoteObject(const Json& remote) {
 ScriptValue ValueFromArgument(const Json& argument) {
     ScriptValue v;
     const std::string& type = argument["t"].AsString();
-    v.text = Wide(argument["s"].AsString());
+    v.text = Utf8ToWide(argument["s"].AsString());
     if (type == "string") {
         v.kind = ScriptValue::Kind::String;
     } else if (type == "number") {

@@ -38,19 +38,16 @@ bool SendAll(SOCKET s, const char* data, size_t size) {
 }  // namespace
 
 SOCKET ConnectLoopback(unsigned short port) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) return s;
+    UniqueSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!s.IsValid()) return INVALID_SOCKET;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        closesocket(s);
-        return INVALID_SOCKET;
-    }
+    if (connect(s.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return INVALID_SOCKET;
     BOOL noDelay = TRUE;  // DevTools traffic is many small request/answer pairs
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-    return s;
+    setsockopt(s.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    return s.Release();
 }
 
 bool WebSocketClient::Connect(unsigned short port, const std::string& path) {

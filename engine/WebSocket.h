@@ -2,46 +2,10 @@
 // text messages, fragmentation, ping/pong and close. One thread receives; any thread may send.
 #pragma once
 
-#include <winsock2.h>
-#include <windows.h>
+#include "common/SocketHandles.h"
 
 #include <mutex>
 #include <string>
-
-// A Winsock socket closed with closesocket.
-class UniqueSocket {
-public:
-    UniqueSocket() = default;
-    explicit UniqueSocket(SOCKET s) : m_s(s) {}
-    ~UniqueSocket() { Reset(); }
-    UniqueSocket(const UniqueSocket&) = delete;
-    UniqueSocket& operator=(const UniqueSocket&) = delete;
-    SOCKET Get() const { return m_s; }
-    bool IsValid() const { return m_s != INVALID_SOCKET; }
-    void Reset(SOCKET s = INVALID_SOCKET) {
-        if (m_s != INVALID_SOCKET) closesocket(m_s);
-        m_s = s;
-    }
-
-private:
-    SOCKET m_s = INVALID_SOCKET;
-};
-
-// WSAStartup for the lifetime of the object.
-class WinsockScope {
-public:
-    WinsockScope() { m_ok = WSAStartup(MAKEWORD(2, 2), &m_data) == 0; }
-    ~WinsockScope() {
-        if (m_ok) WSACleanup();
-    }
-    WinsockScope(const WinsockScope&) = delete;
-    WinsockScope& operator=(const WinsockScope&) = delete;
-    bool Ok() const { return m_ok; }
-
-private:
-    WSADATA m_data{};
-    bool m_ok = false;
-};
 
 // Connects a TCP socket to 127.0.0.1:port; invalid on failure.
 SOCKET ConnectLoopback(unsigned short port);

@@ -138,6 +138,9 @@ private:
     void LeaveCallback();
     wkeWebFrameHandle FrameHandle(const std::string& frameId);
 
+    // Frames and script contexts remembered per view (see m_frameUrls).
+    static constexpr size_t kMaxTrackedFrames = 1024;
+
     Engine& m_engine;         // not owned: outlives every view
     Handler<wkeNavigationCallback> m_onNavigation;  // see SetNavigationHandler
     std::string m_targetId;   // also the id of the main frame

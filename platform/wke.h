@@ -255,7 +255,8 @@ typedef void(WKE_CALL* PFN_wkeInitializeEx)(const wkeSettings* settings);
 WKE_API_ENTRIES(WKE_DECLARE_TYPE)
 #undef WKE_DECLARE_TYPE
 
-// The process-wide entry points. Null until an engine is loaded; a missing export stays null.
+// The process-wide entry points. Null until an engine is loaded; an entry point the engine does
+// not export then answers every call with an empty value (see platform/WebEngineLoader.h).
 #define WKE_DECLARE_POINTER(result, name, params) extern PFN_##name name;
 extern PFN_wkeInitializeEx wkeInitializeEx;
 WKE_API_ENTRIES(WKE_DECLARE_POINTER)
