@@ -1,6 +1,5 @@
 #include "update/InstallerTransfer.h"
 
-#include <new>
 #include <utility>
 
 namespace {
@@ -30,8 +29,7 @@ CInstallerTransfer::CInstallerTransfer(std::wstring url, IDownHandler* forward)
     : m_url(std::move(url)), m_pForward(forward), m_lastActivity(GetTickCount64()) {}
 
 bool CInstallerTransfer::Start(const std::shared_ptr<CInstallerTransfer>& transfer, UniqueHandle& thread) {
-    auto* param = new (std::nothrow) std::shared_ptr<CInstallerTransfer>(transfer);
-    if (!param) return false;
+    auto* param = new std::shared_ptr<CInstallerTransfer>(transfer);
     thread.Reset(CreateThread(nullptr, 0, ThreadProc, param, 0, nullptr));
     if (!thread) delete param;
     return static_cast<bool>(thread);

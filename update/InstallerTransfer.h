@@ -4,7 +4,7 @@
 // own reference until the call returns.
 #pragma once
 
-#include "app/DownloadListener.h"
+#include "core/DownloadListener.h"
 #include "common/Handles.h"
 
 #include <windows.h>

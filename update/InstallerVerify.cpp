@@ -1,5 +1,6 @@
 #include "update/InstallerVerify.h"
 
+#include "common/CryptHandles.h"
 #include "common/Handles.h"
 
 #include <windows.h>
@@ -14,52 +15,6 @@ namespace {
 
 constexpr size_t kCoordinateBytes = 32;
 constexpr size_t kDigestBytes = 32;
-
-class AlgorithmHandle {
-public:
-    explicit AlgorithmHandle(const wchar_t* algorithm) {
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&m_h, algorithm, nullptr, 0))) m_h = nullptr;
-    }
-    ~AlgorithmHandle() {
-        if (m_h) BCryptCloseAlgorithmProvider(m_h, 0);
-    }
-    AlgorithmHandle(const AlgorithmHandle&) = delete;
-    AlgorithmHandle& operator=(const AlgorithmHandle&) = delete;
-    BCRYPT_ALG_HANDLE Get() const { return m_h; }
-
-private:
-    BCRYPT_ALG_HANDLE m_h = nullptr;
-};
-
-class KeyHandle {
-public:
-    KeyHandle() = default;
-    ~KeyHandle() {
-        if (m_h) BCryptDestroyKey(m_h);
-    }
-    KeyHandle(const KeyHandle&) = delete;
-    KeyHandle& operator=(const KeyHandle&) = delete;
-    BCRYPT_KEY_HANDLE* Put() { return &m_h; }
-    BCRYPT_KEY_HANDLE Get() const { return m_h; }
-
-private:
-    BCRYPT_KEY_HANDLE m_h = nullptr;
-};
-
-class HashHandle {
-public:
-    HashHandle() = default;
-    ~HashHandle() {
-        if (m_h) BCryptDestroyHash(m_h);
-    }
-    HashHandle(const HashHandle&) = delete;
-    HashHandle& operator=(const HashHandle&) = delete;
-    BCRYPT_HASH_HANDLE* Put() { return &m_h; }
-    BCRYPT_HASH_HANDLE Get() const { return m_h; }
-
-private:
-    BCRYPT_HASH_HANDLE m_h = nullptr;
-};
 
 // Strict base64: no header, no whitespace beyond what the system tolerates; bounded input.
 bool DecodeBase64(const wchar_t* text, std::vector<unsigned char>& bytes) {
@@ -76,9 +31,9 @@ bool DecodeBase64(const wchar_t* text, std::vector<unsigned char>& bytes) {
 // SHA-256 of the file's bytes, read in pieces.
 bool HashFile(const wchar_t* path, unsigned char (&digest)[kDigestBytes]) {
     if (!path || !*path) return false;
-    AlgorithmHandle sha(BCRYPT_SHA256_ALGORITHM);
-    HashHandle hash;
-    if (!sha.Get() || !BCRYPT_SUCCESS(BCryptCreateHash(sha.Get(), hash.Put(), nullptr, 0, nullptr, 0, 0))) return false;
+    const UniqueAlgorithm sha = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM);
+    UniqueHash hash;
+    if (!sha || !BCRYPT_SUCCESS(BCryptCreateHash(sha.Get(), hash.Put(), nullptr, 0, nullptr, 0, 0))) return false;
     UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
     if (!file) return false;
@@ -116,9 +71,9 @@ bool VerifyFileSignature(const wchar_t* path, const wchar_t* publicKeyBase64, co
     header->cbKey = kCoordinateBytes;
     std::copy(point.begin() + 1, point.end(), blob.begin() + sizeof(BCRYPT_ECCKEY_BLOB));
 
-    AlgorithmHandle ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
-    KeyHandle key;
-    if (!ecdsa.Get() || !BCRYPT_SUCCESS(BCryptImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Put(),
+    const UniqueAlgorithm ecdsa = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
+    UniqueKey key;
+    if (!ecdsa || !BCRYPT_SUCCESS(BCryptImportKeyPair(ecdsa.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Put(),
                                                             blob.data(), static_cast<ULONG>(blob.size()), 0))) {
         return false;
     }

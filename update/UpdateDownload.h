@@ -1,20 +1,26 @@
 // The installer download behind the update window. It runs on a thread of its own, checks that
-// what arrived is the whole installer, starts it or tells the user and opens the address in the
-// shell, and finally asks the window to close.
+// what arrived is the whole installer the publisher released, starts it, and posts the outcome to
+// the window; it never touches a window itself. The window's UI thread tells the user of a
+// failure and opens the address in the shell.
 //
 // A gate lets the window end all of this: once Cancel() has returned, the thread starts no
-// installer, shows nothing, opens nothing, touches no control and posts nothing. An installer start
-// already under way when Cancel() is called completes first, so "closed" and "installer started"
-// never overlap. This is what makes closing the window during the download safe: the process ends
-// as soon as the message loop returns, and nothing can start behind the user's back in between.
+// installer and posts nothing. An installer start already under way when Cancel() is called
+// completes first (and its outcome is posted), so "closed" and "installer started" never overlap.
+// This is what makes closing the window during the download safe: the process ends as soon as
+// the message loop returns, and nothing can start behind the user's back in between.
+//
+// The thread keeps what it reads and writes alive itself, so the object may go before the thread
+// ends (a stalled server): nobody waits for it without a bound.
 #pragma once
 
-#include "app/DownloadListener.h"
 #include "common/Handles.h"
+#include "core/DownloadListener.h"
 #include "update/InstallerVerify.h"
 
 #include <windows.h>
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -27,27 +33,37 @@ int UpdateProgressPercent(ULONG done, ULONG total);
 // byte arriving (a server that stays silent, or stalls halfway through a huge installer).
 constexpr DWORD kInstallerStallLimitMs = 30000;
 
-class CUpdateDownload : public IDownHandler {
+// Posted to the owner while the gate is open. Progress (wParam: bytes so far, lParam: the total)
+// is posted again only once the window has taken the last one (TakeProgress), so a slow window
+// never gets a flood of them; the latest counts are what it reads.
+constexpr UINT WM_UPDATE_PROGRESS = WM_APP + 0x61;
+// The download has ended; wParam is an UpdateOutcome. Posted once.
+constexpr UINT WM_UPDATE_FINISHED = WM_APP + 0x62;
+
+enum class UpdateOutcome : WPARAM {
+    InstallerStarted,  // the installer runs: the window closes
+    DownloadFailed,    // no whole, trusted installer, or it could not be started: the failure path
+};
+
+class CUpdateDownload {
 public:
     CUpdateDownload() = default;
-    // Cancels, then waits for the thread, which reads this object to its end. The launcher never
-    // gets here during a download (the process ends first); tests let the download end first.
+    // Cancels; the thread, if it still runs, ends on its own.
     ~CUpdateDownload();
     CUpdateDownload(const CUpdateDownload&) = delete;
     CUpdateDownload& operator=(const CUpdateDownload&) = delete;
 
-    // Starts the download of `url` on a new thread. `owner` owns the failure box and the shell
-    // call and gets the close request (WM_CLOSE with wParam 1); `failureText` is the box's text;
-    // `progress` receives OnDownloadProgress while the gate is open (not owned, may be null).
-    // The installer runs only when it passes IsInstallerTrusted with the build's key and `check`;
-    // otherwise the failure path follows. False when the thread cannot be created or a download
-    // was started before.
-    bool Start(HWND owner, const wchar_t* url, const wchar_t* failureText, IDownHandler* progress,
-               const InstallerCheck& check = InstallerCheck());
+    // Starts the download of `url` on a new thread; `owner` gets the messages above. The installer
+    // runs only when it passes IsInstallerTrusted with the build's key and `check`. False when the
+    // thread cannot be created or a download was started before.
+    bool Start(HWND owner, const wchar_t* url, const InstallerCheck& check = InstallerCheck());
 
     // Closes the gate (see above). Any thread; returns at once unless an installer start is under way.
     void Cancel();
     bool IsCancelled() const;
+
+    // On the owner's thread, for WM_UPDATE_PROGRESS: the latest counts; allows the next post.
+    void TakeProgress(ULONG& progress, ULONG& total);
 
     // Waits up to `timeoutMs` for the thread to end; true when it has ended or never started.
     bool WaitForEnd(DWORD timeoutMs) const;
@@ -56,20 +72,28 @@ public:
     // without waiting the product's limit.
     void SetStallLimit(DWORD ms) { m_dwStallLimitMs = ms; }
 
-    // Progress of the transfer, forwarded to the bar while the gate is open.
-    void OnDownloadProgress(ULONG progress, ULONG total) override;
-
 private:
-    static DWORD WINAPI DownloadThreadProc(LPVOID param);
-    void Run();
+    // Everything the thread shares with the object; held by both.
+    struct Job : IDownHandler {
+        mutable std::mutex gate;     // guards `cancelled` and every post
+        bool cancelled = false;
+        HWND owner = nullptr;        // not owned: the update window
+        std::wstring url;
+        InstallerCheck check;
+        DWORD stallLimitMs = kInstallerStallLimitMs;
+        std::atomic<ULONG> progress{0};
+        std::atomic<ULONG> total{0};
+        std::atomic<bool> progressPosted{false};
 
-    mutable std::mutex m_gate;       // guards m_bCancelled and every step that needs it open
-    bool m_bCancelled = false;
-    HWND m_hOwner = nullptr;         // not owned: the update window
-    std::wstring m_strUrl;           // owned copies, read by the thread
-    std::wstring m_strFailureText;
-    IDownHandler* m_pProgress = nullptr;  // not owned
-    InstallerCheck m_check;          // owned copy, read by the thread
-    UniqueHandle m_hThread;          // owned; closed by the destructor once the thread has ended
+        // Progress of the transfer, on the transfer's thread.
+        void OnDownloadProgress(ULONG progress, ULONG total) override;
+        void Run();
+        // Posts `message` to the owner unless the gate is closed; true when posted.
+        bool PostUnlessCancelled(UINT message, WPARAM wParam, LPARAM lParam);
+    };
+    static DWORD WINAPI DownloadThreadProc(LPVOID param);
+
+    std::shared_ptr<Job> m_job;  // shared with the thread
+    UniqueHandle m_hThread;      // owned; the thread is never waited for without a bound
     DWORD m_dwStallLimitMs = kInstallerStallLimitMs;
 };

@@ -1,18 +1,18 @@
 #include "update/UpdateWnd.h"
 
-#include "app/Kuku.h"
+#include "core/Kuku.h"
+
+#include <shellapi.h>
 
 #include <utility>
 
 CUpdateWnd::CUpdateWnd(CDuiString strUpdateUrl, InstallerCheck check)
     : m_strUpdateUrl(std::move(strUpdateUrl)), m_check(std::move(check)) {}
 
-// The download's destructor waits for its thread; the launcher never destroys this window while
-// it downloads (the process ends when the message loop returns).
 CUpdateWnd::~CUpdateWnd() = default;
 
 void CUpdateWnd::OnFinalMessage(HWND hWnd) {
-    // The control tree goes with the base's teardown; the download must not reach the bar after it.
+    // The control tree goes with the base's teardown; nothing of the download may follow it.
     m_download.Cancel();
     WindowImplBase::OnFinalMessage(hWnd);
     delete this;
@@ -22,16 +22,38 @@ void CUpdateWnd::InitWindow() {
     CControlUI* progress = m_pm.FindControl(L"progress");
     m_pProgress = progress ? static_cast<CProgressUI*>(progress->GetInterface(L"Progress")) : nullptr;
     if (m_pProgress) m_pProgress->SetShowText(true);
-    // The text is read here, on the UI thread, which owns the configuration store.
-    m_download.Start(GetHWND(), m_strUpdateUrl, CKuku::GetInstance()->Get(L"UpdateFailed"), this,
-                     m_check);
+    m_download.Start(GetHWND(), m_strUpdateUrl, m_check);
 }
 
 LRESULT CUpdateWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     m_download.Cancel();
+    m_bClosing = true;
     PostQuitMessage(0);
     bHandled = TRUE;
     return 0;
+}
+
+LRESULT CUpdateWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    bHandled = FALSE;
+    if (uMsg == WM_UPDATE_PROGRESS) {
+        ULONG progress = 0;
+        ULONG total = 0;
+        m_download.TakeProgress(progress, total);
+        if (!m_bClosing && total != 0) OnDownloadProgress(progress, total);
+        bHandled = TRUE;
+    } else if (uMsg == WM_UPDATE_FINISHED) {
+        if (!m_bClosing) OnDownloadFinished(static_cast<UpdateOutcome>(wParam));
+        bHandled = TRUE;
+    }
+    return 0;
+}
+
+void CUpdateWnd::OnDownloadFinished(UpdateOutcome outcome) {
+    if (outcome != UpdateOutcome::InstallerStarted) {
+        MessageBoxW(GetHWND(), ConfigValue(L"UpdateFailed"), L"ERROR", MB_OK);
+        ShellExecuteW(GetHWND(), L"OPEN", m_strUpdateUrl.GetData(), nullptr, nullptr, SW_SHOW);
+    }
+    Close(1);
 }
 
 void CUpdateWnd::OnDownloadProgress(ULONG progress, ULONG total) {

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr wchar_t kFailureText[] = L"Update failed,please download new version from website";
-
 std::wstring BesideRecorder(const wchar_t* name) {
     std::wstring path = RecorderPath();
     path.resize(path.find_last_of(L"\\/") + 1);
@@ -48,26 +46,19 @@ protected:
         m_url = m_server.BaseUrl() + std::wstring(m_target.begin(), m_target.end());
     }
 
-    // Serves `route` and downloads with `check`: the failure box must come, and once it is
-    // answered only the shell's "OPEN" of the address may run, never the installer.
+    // Serves `route` and downloads with `check`: the window is told of a failure, and nothing runs.
     void ExpectNothingRuns(HttpRoute route, const InstallerCheck& check) {
-        HttpHandlerOverride handler;
-        ASSERT_TRUE(handler.Installed());
         m_server.SetRoute(m_target, std::move(route));
-        OwnerWindow owner;
+        ProcessCounter started;
+        ASSERT_TRUE(started.Active());
         CUpdateDownload download;
-        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), kFailureText, nullptr, check));
-        HWND box = nullptr;
-        ASSERT_TRUE(PumpUntil([&] { return (box = FindErrorBox()) != nullptr; }, 60000)) << "no failure box";
-        EXPECT_EQ(MessageBoxText(box), kFailureText);
-        ASSERT_TRUE(ClickButton(box, L"OK"));
-        ASSERT_TRUE(PumpUntil([&] { return !owner.CloseRequests().empty(); }, 30000));
-        ASSERT_TRUE(m_records.WaitFor(1, 30000));
-        const std::vector<Record> records = m_records.Read();
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].commandLine.find(kInstallerSwitches), std::wstring::npos) << "an installer ran";
-        EXPECT_NE(records[0].commandLine.find(m_url), std::wstring::npos);
+        OwnerWindow owner(&download);
+        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), check));
+        ASSERT_TRUE(PumpUntil([&] { return !owner.Outcomes().empty(); }, 60000));
+        EXPECT_EQ(owner.Outcomes(), std::vector<UpdateOutcome>{UpdateOutcome::DownloadFailed});
         EXPECT_TRUE(download.WaitForEnd(30000));
+        EXPECT_EQ(started.Started(), 0u) << "an installer ran";
+        EXPECT_TRUE(m_records.Read().empty());
     }
 
     InstallerCheck Signed(std::wstring signature) {
@@ -91,15 +82,15 @@ TEST_F(SignedUpdateTest, BuildCarriesTheTestKey) {
 
 TEST_F(SignedUpdateTest, GoodSignatureRunsTheInstaller) {
     m_server.SetRoute(m_target, HttpRoute::Ok(m_installer));
-    OwnerWindow owner;
     CUpdateDownload download;
-    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), kFailureText, nullptr, Signed(m_signature)));
+    OwnerWindow owner(&download);
+    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), Signed(m_signature)));
     ASSERT_TRUE(m_records.WaitFor(1, 60000));
     const std::vector<Record> records = m_records.Read();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_NE(records[0].commandLine.find(kInstallerSwitches), std::wstring::npos);
-    EXPECT_TRUE(PumpUntil([&] { return owner.CloseRequests() == std::vector<WPARAM>{1}; }, 30000));
-    EXPECT_EQ(FindErrorBox(), nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return owner.Outcomes() == std::vector<UpdateOutcome>{UpdateOutcome::InstallerStarted}; },
+                          30000));
     EXPECT_TRUE(download.WaitForEnd(30000));
 }
 

@@ -7,31 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <utility>
 #include <vector>
 
 namespace {
-
-constexpr wchar_t kFailureText[] = L"Update failed,please download new version from website";
-
-// Receives the forwarded progress reports.
-class ProgressLog : public IDownHandler {
-public:
-    void OnDownloadProgress(ULONG progress, ULONG total) override {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_reports.emplace_back(progress, total);
-    }
-    std::vector<std::pair<ULONG, ULONG>> Reports() const {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_reports;
-    }
-
-private:
-    mutable std::mutex m_lock;
-    std::vector<std::pair<ULONG, ULONG>> m_reports;
-};
-
 
 class UpdateDownloadTest : public testing::Test {
 protected:
@@ -47,65 +26,46 @@ protected:
     }
 
 
-    // A failed download: the box comes first, owned by the window, with nothing opened or closed
-    // yet; the address is opened once it is answered; then the window is asked to close.
-    void ExpectFailurePath(HttpRoute route, DWORD stallLimitMs = kInstallerStallLimitMs,
-                           const InstallerCheck& check = InstallerCheck()) {
-        HttpHandlerOverride handler;
-        ASSERT_TRUE(handler.Installed());
+    // A failed download: the window is told so, and nothing is started, shown or opened; telling
+    // the user is the window's part.
+    void ExpectFailure(HttpRoute route, DWORD stallLimitMs = kInstallerStallLimitMs,
+                       const InstallerCheck& check = InstallerCheck()) {
         m_server.SetRoute(m_target, std::move(route));
-        OwnerWindow owner;
         ProcessCounter started;
         ASSERT_TRUE(started.Active());
         CUpdateDownload download;
+        OwnerWindow owner(&download);
         download.SetStallLimit(stallLimitMs);
-        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), kFailureText, &m_progress, check));
-
-        HWND box = nullptr;
-        ASSERT_TRUE(PumpUntil([&] { return (box = FindErrorBox()) != nullptr; }, 60000));
-        EXPECT_EQ(MessageBoxText(box), kFailureText);
-        EXPECT_EQ(GetWindow(box, GW_OWNER), owner.Get());
-        EXPECT_EQ(started.Started(), 0u) << "something was started before the box was answered";
-        EXPECT_TRUE(m_records.Read().empty());
-        EXPECT_TRUE(owner.CloseRequests().empty());
-
-        ASSERT_TRUE(ClickButton(box, L"OK"));
-        ASSERT_TRUE(PumpUntil([&] { return !owner.CloseRequests().empty(); }, 30000));
-        EXPECT_EQ(owner.CloseRequests(), std::vector<WPARAM>{1});
-        ASSERT_TRUE(m_records.WaitFor(1, 30000));
-        const std::vector<Record> records = m_records.Read();
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_NE(records[0].commandLine.find(m_url), std::wstring::npos) << "the shell did not open the address";
-        EXPECT_EQ(records[0].commandLine.find(kInstallerSwitches), std::wstring::npos) << "an installer ran";
+        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), check));
+        ASSERT_TRUE(PumpUntil([&] { return !owner.Outcomes().empty(); }, 60000));
+        EXPECT_EQ(owner.Outcomes(), std::vector<UpdateOutcome>{UpdateOutcome::DownloadFailed});
         EXPECT_TRUE(download.WaitForEnd(30000));
-        EXPECT_EQ(started.Started(), 1u);
+        PumpPending();
+        EXPECT_EQ(owner.Outcomes().size(), 1u);
+        EXPECT_EQ(FindErrorBox(), nullptr);
+        EXPECT_EQ(started.Started(), 0u);
+        EXPECT_TRUE(m_records.Read().empty());
+        m_progress = owner.Progress();
     }
 
     LoopbackHttpServer m_server;
     RecordFile m_records;
-    ProgressLog m_progress;
+    std::vector<std::pair<ULONG, ULONG>> m_progress;  // what the last ExpectFailure's window was told
     std::string m_installer;
     std::string m_target;
     std::wstring m_url;
 };
 
-TEST_F(UpdateDownloadTest, StartsTheWholeInstallerWithTheSwitchesThenAsksToClose) {
+TEST_F(UpdateDownloadTest, StartsTheWholeInstallerWithTheSwitchesThenTellsTheWindow) {
     m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 4096, 5));
-    OwnerWindow owner;
     ProcessCounter started;
     ASSERT_TRUE(started.Active());
     CUpdateDownload download;
-    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), kFailureText, &m_progress));
+    OwnerWindow owner(&download);
+    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str()));
 
-    bool sawBox = false;
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            sawBox = sawBox || FindErrorBox();
-            return !owner.CloseRequests().empty();
-        },
-        60000));
-    EXPECT_FALSE(sawBox);
-    EXPECT_EQ(owner.CloseRequests(), std::vector<WPARAM>{1});
+    ASSERT_TRUE(PumpUntil([&] { return !owner.Outcomes().empty(); }, 60000));
+    EXPECT_EQ(owner.Outcomes(), std::vector<UpdateOutcome>{UpdateOutcome::InstallerStarted});
     ASSERT_TRUE(m_records.WaitFor(1, 30000));
     EXPECT_TRUE(download.WaitForEnd(30000));
     EXPECT_EQ(started.Started(), 1u);
@@ -121,8 +81,9 @@ TEST_F(UpdateDownloadTest, StartsTheWholeInstallerWithTheSwitchesThenAsksToClose
     EXPECT_EQ(_wcsicmp(path.c_str(), records[0].program.c_str()), 0) << "ran " << records[0].program.c_str();
     EXPECT_EQ(ReadWholeFile(path), m_installer) << "the started file is not the served installer";
 
-    // The bar moved: reports for the whole size, rising through values between the ends.
-    const auto reports = m_progress.Reports();
+    // The bar moved: reports for the whole size, rising through values between the ends, all
+    // before the outcome.
+    const auto& reports = owner.Progress();
     ASSERT_FALSE(reports.empty());
     bool sawMiddle = false;
     ULONG last = 0;
@@ -136,67 +97,91 @@ TEST_F(UpdateDownloadTest, StartsTheWholeInstallerWithTheSwitchesThenAsksToClose
     EXPECT_EQ(last, m_installer.size());
 }
 
-TEST_F(UpdateDownloadTest, NotFoundShowsTheBoxThenOpensTheAddressThenAsksToClose) {
-    ExpectFailurePath(HttpRoute::Status(404, "<html><body>not here</body></html>"));
+TEST_F(UpdateDownloadTest, NotFoundIsAFailure) {
+    ExpectFailure(HttpRoute::Status(404, "<html><body>not here</body></html>"));
 }
 
-TEST_F(UpdateDownloadTest, ConnectionDroppedHalfwayShowsTheBoxThenOpensTheAddressThenAsksToClose) {
+TEST_F(UpdateDownloadTest, ConnectionDroppedHalfwayIsAFailure) {
     HttpRoute route = SlowInstallerRoute(m_installer, 4096, 0);
     route.delivery = HttpRoute::Delivery::CloseMidBody;
     route.closeAfter = m_installer.size() / 2;
-    ExpectFailurePath(std::move(route));
+    ExpectFailure(std::move(route));
 }
 
-// The user closes the window while the download runs; the download then still completes. Nothing
-// may follow the close: no installer, no box, no shell call, no close request, no progress.
 TEST_F(UpdateDownloadTest, UnsignedBuildRefusesAnInstallerWhoseDigestDiffers) {
     ASSERT_STREQ(PublisherPublicKey(), L"") << "the product's default build carries no key";
     InstallerCheck check;
     check.sha256 = std::wstring(64, L'a');
-    ExpectFailurePath(HttpRoute::Ok(m_installer), kInstallerStallLimitMs, check);
+    ExpectFailure(HttpRoute::Ok(m_installer), kInstallerStallLimitMs, check);
 }
 
 TEST_F(UpdateDownloadTest, SilentServerEndsInTheFailurePathAfterTheStallLimit) {
     HttpRoute route;
     route.delivery = HttpRoute::Delivery::NeverAnswer;
-    ExpectFailurePath(std::move(route), 1500);
+    ExpectFailure(std::move(route), 1500);
 }
 
 TEST_F(UpdateDownloadTest, InstallerThatStallsHalfwayEndsInTheFailurePath) {
     // Bytes come at first, then none: the limit counts from the last byte, not from the start.
     HttpRoute route = SlowInstallerRoute(std::string(4 * 1024 * 1024, 'x'), 16 * 1024, 600000);
-    ExpectFailurePath(std::move(route), 1500);
-    EXPECT_FALSE(m_progress.Reports().empty()) << "no byte arrived before the stall";
+    ExpectFailure(std::move(route), 1500);
+    EXPECT_FALSE(m_progress.empty()) << "no byte arrived before the stall";
 }
 
+// The user closes the window while the download runs; the download then still completes. Nothing
+// may follow the close: no installer, no outcome, no progress.
 TEST_F(UpdateDownloadTest, CancelDuringTheDownloadStartsNothingEvenWhenTheDownloadCompletesLater) {
-    HttpHandlerOverride handler;
-    ASSERT_TRUE(handler.Installed());
     m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 1024, 10));
-    OwnerWindow owner;
     ProcessCounter started;
     ASSERT_TRUE(started.Active());
     CUpdateDownload download;
-    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), kFailureText, &m_progress));
+    OwnerWindow owner(&download);
+    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str()));
 
-    ASSERT_TRUE(PumpUntil([&] { return !m_progress.Reports().empty(); }, 60000));
+    ASSERT_TRUE(PumpUntil([&] { return !owner.Progress().empty(); }, 60000));
     download.Cancel();
     EXPECT_TRUE(download.IsCancelled());
-    const auto reportsAtCancel = m_progress.Reports();
-    ASSERT_LT(reportsAtCancel.back().first, m_installer.size()) << "the download ended before the cancel";
+    PumpPending();  // whatever was posted before the cancel returned
+    const size_t arrivedAtCancel = owner.Arrivals();
+    ASSERT_LT(owner.Progress().back().first, m_installer.size()) << "the download ended before the cancel";
 
-    bool sawBox = false;
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            sawBox = sawBox || FindErrorBox();
-            return download.WaitForEnd(0);
-        },
-        60000));
-    EXPECT_FALSE(sawBox);
+    ASSERT_TRUE(PumpUntil([&] { return download.WaitForEnd(0); }, 60000));
+    PumpPending();
+    EXPECT_EQ(owner.Arrivals(), arrivedAtCancel);
+    EXPECT_TRUE(owner.Outcomes().empty());
     EXPECT_EQ(started.Started(), 0u);
-    EXPECT_TRUE(owner.CloseRequests().empty());
-    EXPECT_EQ(m_progress.Reports().size(), reportsAtCancel.size());
     EXPECT_TRUE(m_records.Read().empty());
+}
+
+// The cancel meets the end of the transfer: the thread is checking or starting the installer.
+// Whichever comes first, an installer starts only when its outcome was posted before Cancel()
+// returned, and nothing at all arrives after that.
+TEST_F(UpdateDownloadTest, CancelWhileTheTransferEndsLeavesNoInstallerUntold) {
+    m_server.SetRoute(m_target, HttpRoute::Ok(m_installer));
+    for (int round = 0; round < 3; ++round) {
+        ProcessCounter started;
+        ASSERT_TRUE(started.Active());
+        CUpdateDownload download;
+        OwnerWindow owner(&download);
+        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str()));
+        // The last byte's report: the transfer is at its end.
+        ASSERT_TRUE(PumpUntil(
+            [&] { return !owner.Progress().empty() && owner.Progress().back().first == m_installer.size(); }, 60000));
+        download.Cancel();
+        PumpPending();
+        const std::vector<UpdateOutcome> toldBeforeCancel = owner.Outcomes();
+        const size_t arrivedAtCancel = owner.Arrivals();
+
+        ASSERT_TRUE(download.WaitForEnd(30000));
+        PumpPending();
+        EXPECT_EQ(owner.Arrivals(), arrivedAtCancel) << "round " << round;
+        if (started.Started() == 0) {
+            EXPECT_TRUE(toldBeforeCancel.empty()) << "round " << round;
+        } else {
+            EXPECT_EQ(toldBeforeCancel, std::vector<UpdateOutcome>{UpdateOutcome::InstallerStarted}) << "round " << round;
+            EXPECT_TRUE(m_records.WaitFor(static_cast<size_t>(1), 30000));
+        }
+    }
 }
 
 TEST(UpdateProgress, IsTheTruncatedSinglePrecisionPercentage) {

@@ -1,16 +1,19 @@
 // What the update tests share: the recording installer, its records, the prefix's http handler,
-// a job that counts every process the code under test starts, and a message pump with a deadline.
+// a job that counts every process the code under test starts, a stand-in for the update window
+// and a message pump with a deadline.
 #pragma once
 
 #include "common/Handles.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TempFolder.h"
+#include "update/UpdateDownload.h"
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The stand-in installer, built next to the test program.
@@ -72,11 +75,12 @@ private:
 };
 
 
-// A plain top-level window standing in for the update window: it owns the box and the shell call
-// and records the close requests it gets, without closing.
+// A plain top-level window standing in for the update window: it takes the progress and the
+// outcome that the download posts to it, and keeps them.
 class OwnerWindow {
 public:
-    OwnerWindow() {
+    // `download` is asked for the progress it posted (not owned; may be null).
+    explicit OwnerWindow(CUpdateDownload* download = nullptr) : m_download(download) {
         WNDCLASSW wc{};
         wc.lpfnWndProc = Proc;
         wc.hInstance = GetModuleHandleW(nullptr);
@@ -87,21 +91,34 @@ public:
         SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     ~OwnerWindow() { DestroyWindow(m_hwnd); }
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
     HWND Get() const { return m_hwnd; }
-    const std::vector<WPARAM>& CloseRequests() const { return m_closeRequests; }
+    const std::vector<UpdateOutcome>& Outcomes() const { return m_outcomes; }
+    const std::vector<std::pair<ULONG, ULONG>>& Progress() const { return m_progress; }
+    // Messages of the download that arrived, of either kind.
+    size_t Arrivals() const { return m_outcomes.size() + m_progress.size(); }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<OwnerWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_CLOSE && self) {
-            self->m_closeRequests.push_back(wParam);
+        if (self && msg == WM_UPDATE_FINISHED) {
+            self->m_outcomes.push_back(static_cast<UpdateOutcome>(wParam));
+            return 0;
+        }
+        if (self && msg == WM_UPDATE_PROGRESS) {
+            ULONG progress = static_cast<ULONG>(wParam), total = static_cast<ULONG>(lParam);
+            if (self->m_download) self->m_download->TakeProgress(progress, total);
+            self->m_progress.emplace_back(progress, total);
             return 0;
         }
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 
+    CUpdateDownload* m_download;
     HWND m_hwnd = nullptr;
-    std::vector<WPARAM> m_closeRequests;
+    std::vector<UpdateOutcome> m_outcomes;
+    std::vector<std::pair<ULONG, ULONG>> m_progress;
 };
 
 // The download's failure box in this process, if it is up.

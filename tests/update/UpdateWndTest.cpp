@@ -1,6 +1,6 @@
 #include "update/UpdateWnd.h"
 
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 #include "duilib/UIManager.h"
 #include "duilib/UIResourceManager.h"
 #include "update/InstallerStart.h"
@@ -25,6 +25,7 @@ class ObservedUpdateWnd : public CUpdateWnd {
 public:
     using CUpdateWnd::CUpdateWnd;
     CProgressUI* Bar() { return static_cast<CProgressUI*>(m_pm.FindControl(L"progress")); }
+    using CUpdateWnd::Download;
 };
 
 class UpdateWndTest : public testing::Test {
@@ -143,13 +144,18 @@ TEST_F(UpdateWndTest, FailureShowsTheConfiguredBoxOwnedByTheWindowThenOpensTheAd
     ASSERT_TRUE(started.Active());
     std::wstring boxText;
     HWND boxOwner = nullptr;
+    DWORD boxThread = 0;
+    bool downloadEndedFirst = false;
     unsigned long startedBeforeAnswer = 99;
     bool clicked = false;
-    RunWindow([&](ObservedUpdateWnd*, CProgressUI*) {
+    const DWORD uiThread = GetCurrentThreadId();
+    RunWindow([&](ObservedUpdateWnd* wnd, CProgressUI*) {
         HWND box = WaitForWindow(L"ERROR", kDialogClass, GetCurrentProcessId(), 60000);
         if (box) {
             boxText = MessageBoxText(box);
             boxOwner = GetWindow(box, GW_OWNER);
+            boxThread = GetWindowThreadProcessId(box, nullptr);
+            downloadEndedFirst = wnd->Download().WaitForEnd(10000);  // while the box is up
             startedBeforeAnswer = started.Started();
             clicked = ClickButton(box, L"OK");
         }
@@ -158,6 +164,9 @@ TEST_F(UpdateWndTest, FailureShowsTheConfiguredBoxOwnedByTheWindowThenOpensTheAd
     ASSERT_TRUE(clicked);
     EXPECT_EQ(boxText, m_failureText);
     EXPECT_EQ(boxOwner, m_hwnd);
+    // The window's own thread tells the user; the download's thread has ended, not waiting for the box.
+    EXPECT_EQ(boxThread, uiThread);
+    EXPECT_TRUE(downloadEndedFirst);
     EXPECT_EQ(startedBeforeAnswer, 0u) << "the address was opened before the box was answered";
     ASSERT_TRUE(m_records.WaitFor(1, 30000));
     const std::vector<Record> records = m_records.Read();
