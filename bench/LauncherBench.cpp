@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 #include "common/Dib.h"
 #include "common/Handles.h"
 #include "game/RenderGDI.h"

@@ -3,10 +3,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/BridgeTrust.h"
-#include "app/GameAddress.h"
 #include "common/ModulePath.h"
 #include "common/TextConv.h"
+#include "core/BridgeTrust.h"
+#include "core/GameAddress.h"
+#include "core/Kuku.h"
 #include "game/GameWnd.h"
 
 namespace {
@@ -47,11 +48,10 @@ void BindBridgeFunctions() {
         jsBindFunction(entry.name, &CGameWnd::OnBridgeCall, entry.argCount);
 }
 
-std::wstring CallPageFunction(CGameWnd* game, const wchar_t* name,
-                              const std::vector<std::wstring>& arguments) {
-    if (!game || !game->m_webView || !name) return std::wstring();
+std::wstring CGameWnd::CallPageFunction(const wchar_t* name, const std::vector<std::wstring>& arguments) {
+    if (!m_webView || !name) return std::wstring();
     const std::string ansiName = WideToMultiByte(name, CP_ACP);
-    jsExecState es = wkeGlobalExec(game->m_webView);
+    jsExecState es = wkeGlobalExec(m_webView);
     if (!es) return std::wstring();
     const jsValue function = jsGetGlobal(es, ansiName.c_str());
     std::vector<jsValue> values;
@@ -64,7 +64,7 @@ std::wstring CallPageFunction(CGameWnd* game, const wchar_t* name,
 }
 
 CDuiString CGameWnd::CallFlash(const wchar_t* name) {
-    CDuiString text(CallPageFunction(this, L"callFlash", {name ? name : L""}).c_str());
+    CDuiString text(CallPageFunction(L"callFlash", {name ? name : L""}).c_str());
     text.Replace(L"\\n", L"\n");
     if (text.CompareNoCase(L"undefined") == 0) text.Empty();
     return text;
@@ -73,7 +73,7 @@ CDuiString CGameWnd::CallFlash(const wchar_t* name) {
 bool CGameWnd::ConfirmExit() {
     CDuiString text = CallFlash(L"getUnfinishedInfo");
     text += L"\n";
-    text += GameSetting(L"ExitSTR");
+    text += ConfigValue(L"ExitSTR");
     text += L"\n";
     return MessageBoxW(m_hHostWnd, text.GetData(), L"", MB_YESNO) == IDYES;
 }
@@ -83,7 +83,7 @@ void CGameWnd::RunScript(const wchar_t* script) {
     wkeRunJS(m_webView, ToUtf8(script).c_str());
 }
 
-void WKE_CALL CGameWnd::OnGameDocumentReady(wkeWebView, void* param) {
+void WKE_CALL CGameWnd::OnDocumentReady(wkeWebView, void* param) {
     CGameWnd* game = FromParam(param);
     if (!game) return;
     const std::wstring script = ClientScriptInjection();
@@ -93,15 +93,14 @@ void WKE_CALL CGameWnd::OnGameDocumentReady(wkeWebView, void* param) {
 
 jsValue WKE_CALL CGameWnd::OnBridgeCall(jsExecState es) {
     // Only the game page's main frame in the game view may end or restart the launcher.
-    CGameWnd* game = g_pGameWnd && !g_pGameWnd->m_bDestroyed ? g_pGameWnd : nullptr;
+    CGameWnd* game = FromParam(nullptr);
     if (!IsTrustedBridgeCall(es, game ? game->m_webView : nullptr, g_gameAddress.GetData())) return jsUndefined();
     if (jsArgCount(es) == 0) return jsUndefined();
     const jsValue first = jsArg(es, 0);
     if (!jsIsString(first)) return jsUndefined();
     const wchar_t* text = jsToTempStringW(es, first);
     const CDuiString command(text ? text : L"");
-    if (command.CompareNoCase(L"ExitGameToLogin") == 0 ||
-        command.CompareNoCase(L"WindowReturn") == 0) {
+    if (command.CompareNoCase(L"ExitGameToLogin") == 0 || command.CompareNoCase(L"WindowReturn") == 0) {
         // The quit follows whether or not the new instance could be started.
         RestartLauncher();
         PostQuitMessage(0);
@@ -111,28 +110,14 @@ jsValue WKE_CALL CGameWnd::OnBridgeCall(jsExecState es) {
     return jsUndefined();
 }
 
-void WKE_CALL CGameWnd::OnGameAlertBox(wkeWebView, void* param, wkeString msg) {
-    if (!FromParam(param)) return;
-    // Owned by the game's host window also when a popup raised it.
-    HWND owner = g_pGameWnd ? g_pGameWnd->m_hHostWnd : nullptr;
-    MessageBoxW(owner, EngineText(msg), L"", MB_OK);
+void WKE_CALL CGameWnd::OnAlertBox(wkeWebView, void* param, wkeString msg) {
+    CGameWnd* game = FromParam(param);
+    if (!game) return;
+    // Owned by the game's host window, also when a popup raised it.
+    MessageBoxW(game->m_hHostWnd, EngineText(msg), L"", MB_OK);
 }
 
-void WKE_CALL CGameWnd::OnGameConsole(wkeWebView, void*, wkeConsoleLevel, wkeString message,
-                                      wkeString, unsigned, wkeString) {
+void WKE_CALL CGameWnd::OnConsole(wkeWebView, void*, wkeConsoleLevel, wkeString message, wkeString, unsigned,
+                                  wkeString) {
     OutputDebugStringW(EngineText(message));
-}
-
-bool WKE_CALL CGameWnd::OnGameNavigation(wkeWebView webView, void* param, wkeNavigationType,
-                                         wkeString url) {
-    if (!FromParam(param)) return false;
-    wkeWindowFeatures features{};
-    features.width = 1080;
-    features.height = 640;
-    // The copy: the engine string may not outlive the popup's creation.
-    const std::wstring address = EngineText(url);
-    wkeWebView popup = CreatePopupView(webView, param, WKE_NAVIGATION_TYPE_LINKCLICK, url, &features);
-    if (popup) wkeLoadURLW(popup, address.c_str());
-    // The game page stays where it is.
-    return false;
 }

@@ -1,21 +1,15 @@
 #include "game/GameWnd.h"
 
-#include <climits>
 #include <cwchar>
 
-#include "app/Kuku.h"
-#include "app/GameAddress.h"
-#include "common/TextConv.h"
+#include "core/GameAddress.h"
+#include "core/Kuku.h"
 #include "game/GameBridge.h"
 #include "game/RenderGDI.h"
-#include "game/WindowProcs.h"
 #include "platform/WebEngineLoader.h"
+#include "webview/PopupWindow.h"
 
 CGameWnd* g_pGameWnd = nullptr;
-
-const char kGameUserAgent[] =
-    "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
-    "Chrome/86.0.4240.111 Safari/537.36 OrvelClient/2.0";
 
 namespace {
 
@@ -24,26 +18,21 @@ const wchar_t kGameClass[] = L"ORVEL_GAME";
 const int kAppIconId = 107;
 const int kDefaultOuterWidth = 1080;
 const int kDefaultOuterHeight = 640;
+// Pages the game opens by a link show at this size before they are maximised.
+const int kLinkPopupWidth = 1080;
+const int kLinkPopupHeight = 640;
 
 // The C library's decimal conversion (leading blanks, a sign, digits up to the first other
 // character; none gives 0), bounded so that adding the frame cannot overflow.
-int SizeValue(const CDuiString& text) {
-    long value = wcstol(text.GetData(), nullptr, 10);
+int SizeValue(const wchar_t* text) {
+    long value = wcstol(text, nullptr, 10);
     const long limit = 1L << 20;
     if (value > limit) value = limit;
     if (value < -limit) value = -limit;
     return static_cast<int>(value);
 }
 
-void SetLanguage(wkeWebView view) {
-    CDuiString language = GameSetting(L"Language");
-    if (language.IsEmpty()) return;
-    wkeSetLanguage(view, WideToMultiByte(language.GetData(), CP_ACP).c_str());
-}
-
 }  // namespace
-
-CDuiString GameSetting(const wchar_t* key) { return CKuku::GetInstance()->Get(key); }
 
 const wchar_t* EngineText(wkeString text) {
     const wchar_t* wide = text ? wkeGetStringW(text) : nullptr;
@@ -55,7 +44,11 @@ CGameWnd::CGameWnd(HINSTANCE hInstance) : m_hInstance(hInstance) { g_pGameWnd = 
 CGameWnd::~CGameWnd() {
     m_bDestroyed = true;
     if (g_pGameWnd == this) g_pGameWnd = nullptr;
-    // Detach first so that no procedure reaches this object while the windows go.
+    // The view goes first: its handlers carry this object, and the engine raises no event for a
+    // destroyed view.
+    if (m_webView) wkeDestroyWebView(m_webView);
+    m_webView = nullptr;
+    // Detached before they go, so that no procedure reaches this object while the windows do.
     if (m_hGameWnd) SetWindowLongPtrW(m_hGameWnd, GWLP_USERDATA, 0);
     if (m_hHostWnd) {
         SetWindowLongPtrW(m_hHostWnd, GWLP_USERDATA, 0);
@@ -65,7 +58,7 @@ CGameWnd::~CGameWnd() {
 }
 
 CGameWnd* CGameWnd::FromParam(void* param) {
-    CGameWnd* game = static_cast<CGameWnd*>(param);
+    CGameWnd* game = param ? static_cast<CGameWnd*>(param) : g_pGameWnd;
     return game && !game->m_bDestroyed ? game : nullptr;
 }
 
@@ -78,23 +71,23 @@ void CGameWnd::RegisterWindowClasses() {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
 
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = HostWndProc;
+    wc.lpfnWndProc = HostProc;
     wc.lpszClassName = kHostClass;
     RegisterClassExW(&wc);
 
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = GameWndProc;
+    wc.lpfnWndProc = GameProc;
     wc.lpszClassName = kGameClass;
     RegisterClassExW(&wc);
 }
 
 void CGameWnd::Create() {
-    const CDuiString title = GameSetting(L"Title");
+    const CDuiString title = ConfigValue(L"Title");
     RegisterWindowClasses();
 
     if (!m_hHostWnd) {
-        HWND host = CreateWindowExW(0, kHostClass, title.GetData(), WS_OVERLAPPEDWINDOW, 0, 0, 800,
-                                    600, nullptr, nullptr, m_hInstance, this);
+        HWND host = CreateWindowExW(0, kHostClass, title.GetData(), WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
+                                    nullptr, m_hInstance, this);
         if (!host) {
             m_hHostWnd = nullptr;
             wchar_t text[64];
@@ -103,56 +96,57 @@ void CGameWnd::Create() {
             return;
         }
         m_hGameWnd = CreateWindowExW(0, kGameClass, title.GetData(),
-                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
-                                     0, 0, 0, host, nullptr, m_hInstance, this);
+                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, host,
+                                     nullptr, m_hInstance, this);
         m_pRender = new CRenderGDI();
         m_pRender->Init(m_hGameWnd);
     }
 
     // Without an engine the window still opens and closes; it just has no page in it.
-    if (IsWebEngineLoaded()) {
-        m_webView = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, m_hGameWnd, 0, 0, 640, 480);
-    }
-    if (m_webView) {
-        wkeSetHandle(m_webView, m_hGameWnd);
-        wkeSetWindowTitleW(m_webView, title.GetData());
-        wkeSetUserAgent(m_webView, kGameUserAgent);
-        SetLanguage(m_webView);
-        wkeOnDocumentReady(m_webView, &CGameWnd::OnGameDocumentReady, this);
-        wkeOnCreateView(m_webView, &CGameWnd::CreatePopupView, this);
-        wkeOnAlertBox(m_webView, &CGameWnd::OnGameAlertBox, this);
-        wkeOnPaintUpdated(m_webView, &CGameWnd::OnGamePaintUpdated, this);
-        wkeSetCspCheckEnable(m_webView, false);
-        wkeSetNpapiPluginsEnabled(m_webView, true);
-        wkeOnConsole(m_webView, &CGameWnd::OnGameConsole, nullptr);
-        BindBridgeFunctions();
-    }
+    if (IsWebEngineLoaded()) CreateView(title);
 
     // The process-wide address keeps the parameter from now on, with or without a query part.
-    if (g_gameAddress.Find(L"desktopType") < 0) g_gameAddress += L"&desktopType=1";
-
+    g_gameAddress = WithDesktopType(g_gameAddress);
     if (m_webView) {
         wkeLoadURLW(m_webView, g_gameAddress.GetData());
         // Only after the load has started: the game address itself must not become a popup.
-        wkeOnNavigation(m_webView, &CGameWnd::OnGameNavigation, this);
+        wkeOnNavigation(m_webView, &CGameWnd::OnNavigation, this);
     }
 
+    PlaceHostWindow();
+    ResizeView();
+}
+
+void CGameWnd::CreateView(const CDuiString& title) {
+    m_webView = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, m_hGameWnd, 0, 0, 640, 480);
+    if (!m_webView) return;
+    wkeSetHandle(m_webView, m_hGameWnd);
+    wkeSetWindowTitleW(m_webView, title.GetData());
+    ApplyLauncherIdentity(m_webView);
+    wkeOnDocumentReady(m_webView, &CGameWnd::OnDocumentReady, this);
+    wkeOnCreateView(m_webView, &CGameWnd::OnCreateView, this);
+    wkeOnAlertBox(m_webView, &CGameWnd::OnAlertBox, this);
+    wkeOnPaintUpdated(m_webView, &CGameWnd::OnPaintUpdated, this);
+    wkeSetCspCheckEnable(m_webView, false);
+    wkeSetNpapiPluginsEnabled(m_webView, true);
+    wkeOnConsole(m_webView, &CGameWnd::OnConsole, nullptr);
+    BindBridgeFunctions();
+}
+
+void CGameWnd::PlaceHostWindow() {
     // "GameW"/"GameH" are the inner size of the game area; the defaults are outer sizes.
-    const CDuiString gameW = GameSetting(L"GameW");
-    const CDuiString gameH = GameSetting(L"GameH");
+    const wchar_t* gameW = ConfigValue(L"GameW");
+    const wchar_t* gameH = ConfigValue(L"GameH");
     const int frame = GetSystemMetrics(SM_CXFRAME);
-    const int width = gameW.IsEmpty() ? kDefaultOuterWidth : SizeValue(gameW) + 2 * frame;
-    const int height = gameH.IsEmpty()
-                           ? kDefaultOuterHeight
-                           : SizeValue(gameH) + GetSystemMetrics(SM_CYCAPTION) + 2 * frame;
+    const int width = *gameW ? SizeValue(gameW) + 2 * frame : kDefaultOuterWidth;
+    const int height = *gameH ? SizeValue(gameH) + GetSystemMetrics(SM_CYCAPTION) + 2 * frame : kDefaultOuterHeight;
     MoveWindow(m_hHostWnd, 0, 0, width, height, TRUE);
 
-    if (GameSetting(L"LockSize") == L"1") {
+    if (wcscmp(ConfigValue(L"LockSize"), L"1") == 0) {
         LONG style = GetWindowLongW(m_hHostWnd, GWL_STYLE);
         SetWindowLongW(m_hHostWnd, GWL_STYLE, style & ~(WS_THICKFRAME | WS_MAXIMIZEBOX));
     }
     CenterHostWindow();
-    ResizeView();
 }
 
 void CGameWnd::CenterHostWindow() {
@@ -164,10 +158,8 @@ void CGameWnd::CenterHostWindow() {
     }
     RECT window{};
     GetWindowRect(m_hHostWnd, &window);
-    const int x = (reference.right - reference.left - (window.right - window.left)) / 2 +
-                  reference.left;
-    const int y = (reference.bottom - reference.top - (window.bottom - window.top)) / 2 +
-                  reference.top;
+    const int x = (reference.right - reference.left - (window.right - window.left)) / 2 + reference.left;
+    const int y = (reference.bottom - reference.top - (window.bottom - window.top)) / 2 + reference.top;
     SetWindowPos(m_hHostWnd, nullptr, x, y, 0, 0, SWP_NOSIZE);
 }
 
@@ -179,27 +171,6 @@ void CGameWnd::ResizeView() {
     if (m_webView) wkeResize(m_webView, rc.right, rc.bottom);
 }
 
-wkeWebView WKE_CALL CGameWnd::CreatePopupView(wkeWebView, void* param, wkeNavigationType,
-                                              wkeString, const wkeWindowFeatures* features) {
-    CGameWnd* game = FromParam(param);
-    if (!game) return nullptr;
-    const wkeWindowFeatures none{};
-    if (!features) features = &none;
-    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_POPUP, nullptr, features->x, features->y,
-                                         features->width, features->height);
-    if (!view) return nullptr;
-    wkeSetWindowTitle(view, ToUtf8(GameSetting(L"Title").GetData()).c_str());
-    wkeShowWindow(view, true);
-    wkeOnCreateView(view, &CGameWnd::CreatePopupView, param);
-    wkeMoveToCenter(view);
-    wkeOnAlertBox(view, &CGameWnd::OnGameAlertBox, param);
-    wkeSetUserAgent(view, kGameUserAgent);
-    SetLanguage(view);
-    // Centred first, so that restoring the popup brings it back to the middle of the screen.
-    ShowWindow(wkeGetHostHWND(view), SW_SHOWMAXIMIZED);
-    return view;
-}
-
 int CGameWnd::PumpMessages() {
     if (!m_hHostWnd) return 0;
     MSG msg;
@@ -209,4 +180,88 @@ int CGameWnd::PumpMessages() {
         DispatchMessageW(&msg);
     }
     return 0;
+}
+
+// ---- window procedures ----------------------------------------------------------------------
+
+LRESULT CALLBACK CGameWnd::HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* game = static_cast<CGameWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (game) game->m_hHostWnd = hWnd;
+        SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(game));
+    }
+    auto* game = reinterpret_cast<CGameWnd*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    return game ? game->OnHostMessage(message, wParam, lParam) : DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+LRESULT CGameWnd::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND hWnd = m_hHostWnd;
+    switch (message) {
+    case WM_DESTROY:
+        m_hHostWnd = nullptr;
+        // Nothing else would ever end the pump once the window is gone.
+        if (this == g_pGameWnd) PostQuitMessage(0);
+        break;
+    case WM_SIZE:
+        ResizeView();
+        break;
+    case WM_PAINT:
+        if (m_pRender) {
+            PaintScope paint(hWnd);
+            m_pRender->Paint(paint.Get());
+        }
+        break;
+    case WM_CLOSE:
+        // Never the default processing: it would destroy the window under the running game.
+        if (this == g_pGameWnd && ConfirmExit()) PostQuitMessage(0);
+        return 0;
+    case WM_SYSCOMMAND:
+        // Through the maximised state, so the window comes back at its normal placement.
+        if ((wParam & 0xFFF0) == SC_RESTORE) {
+            ShowWindow(hWnd, SW_SHOWMAXIMIZED);
+            ShowWindow(hWnd, SW_RESTORE);
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK CGameWnd::GameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* game = static_cast<CGameWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (game) game->m_hGameWnd = hWnd;
+        SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(game));
+    }
+    auto* game = reinterpret_cast<CGameWnd*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    return game ? game->OnGameMessage(message, wParam, lParam) : DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+// ---- popups ---------------------------------------------------------------------------------
+
+wkeWebView CGameWnd::OpenPopup(const wkeWindowFeatures* features) {
+    PopupHandlers handlers;
+    handlers.onCreateView = &CGameWnd::OnCreateView;
+    handlers.onAlert = &CGameWnd::OnAlertBox;
+    wkeWebView view = CreatePopupWindow(features, handlers);
+    if (view) ShowWindow(wkeGetHostHWND(view), SW_SHOWMAXIMIZED);
+    return view;
+}
+
+wkeWebView WKE_CALL CGameWnd::OnCreateView(wkeWebView, void* param, wkeNavigationType, wkeString,
+                                           const wkeWindowFeatures* features) {
+    return FromParam(param) ? OpenPopup(features) : nullptr;
+}
+
+bool WKE_CALL CGameWnd::OnNavigation(wkeWebView, void* param, wkeNavigationType, wkeString url) {
+    if (!FromParam(param)) return false;
+    wkeWindowFeatures features{};
+    features.width = kLinkPopupWidth;
+    features.height = kLinkPopupHeight;
+    // The copy: the engine string may not outlive the popup's creation.
+    const std::wstring address = EngineText(url);
+    if (wkeWebView popup = OpenPopup(&features)) wkeLoadURLW(popup, address.c_str());
+    // The game page stays where it is.
+    return false;
 }

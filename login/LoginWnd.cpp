@@ -1,10 +1,9 @@
 #include "login/LoginWnd.h"
 
-#include "app/BridgeTrust.h"
-#include "app/GameAddress.h"
-#include "app/Kuku.h"
-#include "common/TextConv.h"
-#include "game/GameWnd.h"
+#include "core/BridgeTrust.h"
+#include "core/GameAddress.h"
+#include "core/Kuku.h"
+#include "webview/PopupWindow.h"
 #include "webview/WebViewRules.h"
 #include "webview/WkeWebkitUI.h"
 
@@ -21,13 +20,6 @@ namespace {
 // Link pages open at this size, centred on the screen.
 constexpr int kLinkPopupWidth = 1080;
 constexpr int kLinkPopupHeight = 640;
-
-const wchar_t* Setting(const wchar_t* key) { return CKuku::GetInstance()->Get(key); }
-
-void ApplyLanguage(wkeWebView view) {
-    const wchar_t* language = Setting(L"Language");
-    if (*language) wkeSetLanguage(view, WideToMultiByte(language, CP_ACP).c_str());
-}
 
 void WKE_CALL OnPopupAlertBox(wkeWebView, void*, wkeString msg) {
     // Popups outlive the login window: once it is gone the box has no owner.
@@ -69,7 +61,6 @@ CControlUI* CLoginWnd::CreateControl(const wchar_t* pstrClass) {
 void CLoginWnd::InitWindow() {
     m_pCloseBtn = m_pm.FindControl(L"closebtn");
     m_pMinBtn = m_pm.FindControl(L"minbtn");
-    m_pm.FindControl(L"body");
     m_pBtn1 = m_pm.FindControl(L"Btn1");
     m_pBtn2 = m_pm.FindControl(L"Btn2");
     m_pBtn3 = m_pm.FindControl(L"Btn3");
@@ -78,11 +69,10 @@ void CLoginWnd::InitWindow() {
     CControlUI* login = m_pm.FindControl(L"login");
     m_pWebView = login ? static_cast<CWkeWebkitUI*>(login->GetInterface(L"WkeBrowser")) : nullptr;
 
-    const wchar_t* loginUrl = Setting(L"LoginURL");
+    const wchar_t* loginUrl = ConfigValue(L"LoginURL");
     // Without the page the window still shows its buttons; nothing can log in.
     if (m_pWebView) {
-        ApplyLanguage(m_pWebView->GetWebView());
-        wkeSetUserAgent(m_pWebView->GetWebView(), kGameUserAgent);
+        ApplyLauncherIdentity(m_pWebView->GetWebView());
         m_pWebView->SetErrorPage(L"about:blank");
         m_pWebView->Navigate(loginUrl);
         m_pWebView->SetWkeCallback(this);
@@ -100,7 +90,7 @@ void CLoginWnd::OnClick(TNotifyUI& msg) {
     } else if (sender == m_pMinBtn) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else if (sender == m_pBtn1 || sender == m_pBtn2 || sender == m_pBtn3 || sender == m_pBtn4) {
-        OpenLinkPopup(Setting(sender->GetName().GetData()));
+        OpenLinkPopup(ConfigValue(sender->GetName().GetData()));
     }
 }
 
@@ -177,36 +167,26 @@ bool CLoginWnd::OnWkeLoadUrlBegin(CWkeWebkitUI*, CWkeWebkitUI*, const utf8*, wke
 
 wkeWebView WKE_CALL CreateLoginPopup(wkeWebView, void* owner, wkeNavigationType, wkeString,
                                      const wkeWindowFeatures* windowFeatures) {
-    wkeWindowFeatures features{};
-    if (windowFeatures) features = *windowFeatures;
-    wkeWebView popup = wkeCreateWebWindow(WKE_WINDOW_TYPE_POPUP, nullptr, features.x, features.y, features.width,
-                                          features.height);
-    if (!popup) return nullptr;
-    wkeSetWindowTitle(popup, ToUtf8(Setting(L"Title")).c_str());
-    wkeShowWindow(popup, true);
-    wkeOnAlertBox(popup, &OnPopupAlertBox, owner);
-    wkeOnConsole(popup, &OnPopupConsole, owner);
-    wkeOnCreateView(popup, &CreateLoginPopup, owner);
-    wkeSetUserAgent(popup, kGameUserAgent);
-    wkeMoveToCenter(popup);
-    ApplyLanguage(popup);
-    return popup;
+    PopupHandlers handlers;
+    handlers.onCreateView = &CreateLoginPopup;
+    handlers.onAlert = &OnPopupAlertBox;
+    handlers.onConsole = &OnPopupConsole;
+    handlers.param = owner;
+    return CreatePopupWindow(windowFeatures, handlers);
 }
 
 jsValue WKE_CALL OnAppLoadGame(jsExecState es) {
     // The bindings are global and outlive the login window: only the login page's own main frame,
     // in the login view while the window lives, may hand over an address.
     CWkeWebkitUI* control = g_pLoginWnd ? g_pLoginWnd->GetWebViewControl() : nullptr;
-    if (!IsTrustedBridgeCall(es, control ? control->GetWebView() : nullptr, Setting(L"LoginURL"))) return jsUndefined();
+    if (!IsTrustedBridgeCall(es, control ? control->GetWebView() : nullptr, ConfigValue(L"LoginURL"))) return jsUndefined();
     if (jsArgCount(es) == 0) return jsUndefined();
     const jsValue arg = jsArg(es, 0);
     if (!jsIsString(arg)) return jsUndefined();
     const wchar_t* text = jsToTempStringW(es, arg);
     // The game window loads the address with plug-ins on and no content checks: web pages only.
     if (!text || !IsWebUrl(text)) return jsUndefined();
-    CDuiString address(text);
-    if (address.Find(L"desktopType") < 0) address += L"&desktopType=1";
-    g_gameAddress = address;
+    g_gameAddress = WithDesktopType(CDuiString(text));
     g_pLoginWnd->Close(1);
     return jsUndefined();
 }

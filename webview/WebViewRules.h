@@ -1,5 +1,6 @@
-// The web view control's fixed rules: which loader a URL goes to, the cursor for each page
-// cursor type, how framework input flags become engine flags, and bounded URL storage.
+// The web view control's fixed rules: which loader a URL goes to, how framework input flags
+// become engine flags, and bounded URL storage. (The cursor and mouse-flag rules it shares with
+// the game window are in platform/WkeInput.h.)
 #pragma once
 
 #include <windows.h>
@@ -18,14 +19,6 @@ bool IsFileUrl(const wchar_t* url);
 
 // True for an address with the scheme http or https (any letter case).
 bool IsWebUrl(const wchar_t* url);
-
-// The system cursor id (for LoadCursorW with no module) for the page's cursor type; the arrow
-// for every type without a cursor of its own, including unknown ones.
-LPCWSTR CursorIdForType(int cursorType);
-
-// Mouse-move flags: the button and modifier bits of wParam (MK_LBUTTON, MK_RBUTTON, MK_SHIFT,
-// MK_CONTROL, MK_MBUTTON) at their positions, every other bit cleared.
-unsigned MouseMoveFlags(WPARAM wParam);
 
 // Context-menu flags: only MK_SHIFT and MK_CONTROL of wParam.
 unsigned ContextMenuFlags(WPARAM wParam);

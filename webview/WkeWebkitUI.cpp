@@ -2,6 +2,7 @@
 
 #include "common/Dib.h"
 #include "common/TextConv.h"
+#include "platform/WkeInput.h"
 
 #include <imm.h>
 #include <string.h>
@@ -122,7 +123,7 @@ void CWkeWebkitUI::DoEvent(TEventUI& event) {
         case UIEVENT_MOUSEMOVE:
         case UIEVENT_MOUSELEAVE:
         case UIEVENT_MOUSEENTER:
-            wkeFireMouseEvent(m_webView, WM_MOUSEMOVE, x, y, MouseMoveFlags(event.wParam));
+            wkeFireMouseEvent(m_webView, WM_MOUSEMOVE, x, y, WkeMouseFlags(event.wParam));
             UpdateCursor();
             break;
         case UIEVENT_BUTTONDOWN: wkeFireMouseEvent(m_webView, WM_LBUTTONDOWN, x, y, event.wKeyState); break;
@@ -170,7 +171,7 @@ void CWkeWebkitUI::UpdateCursor() {
     const int type = wkeGetCursorInfoType(m_webView);
     if (type == m_nLastCursor) return;
     m_nLastCursor = type;
-    SetCursor(LoadCursorW(nullptr, CursorIdForType(type)));
+    SetCursor(LoadCursorW(nullptr, WkeCursorId(type)));
 }
 
 CWkeWebkitUI* CWkeWebkitUI::Live(void* param) {

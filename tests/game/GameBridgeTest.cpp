@@ -36,7 +36,7 @@ TEST_F(GameTest, SetTitleTextLeavesTheTitleAlone) {
     CallBound("SetTitleText", {JsValue::Str(L"New title")}, Page());
     EXPECT_FALSE(TakeQuit());
     wchar_t title[64] = {};
-    GetWindowTextW(m_game->m_hHostWnd, title, 64);
+    GetWindowTextW(m_game->HostWindow(), title, 64);
     EXPECT_STREQ(title, L"Orvel");
     EXPECT_EQ(wkefake::CallCount("wkeSetWindowTitleW"), 1u);
     EXPECT_EQ(wkefake::CallCount("wkeSetWindowTitle"), 0u);
@@ -76,8 +76,8 @@ TEST_F(GameTest, CallFlashCleansThePageAnswer) {
 
 TEST_F(GameTest, CallPageFunctionWithoutViewGivesEmptyText) {
     CGameWnd lonely(GetModuleHandleW(nullptr));
-    EXPECT_EQ(CallPageFunction(&lonely, L"callFlash", {L"x"}), L"");
-    EXPECT_EQ(CallPageFunction(nullptr, L"callFlash", {}), L"");
+    EXPECT_EQ(lonely.CallPageFunction(L"callFlash", {L"x"}), L"");
+    EXPECT_STREQ(lonely.CallFlash(L"getUnfinishedInfo").GetData(), L"");
     EXPECT_EQ(wkefake::CallCount("wkeGlobalExec"), 0u);
 }
 
@@ -86,12 +86,12 @@ protected:
     // Closes the host as the close box does and answers the question with `button`.
     std::wstring CloseAndAnswer(int button) {
         MessageBoxUser user(GetCurrentThreadId(), button);
-        EXPECT_EQ(SendMessageW(m_game->m_hHostWnd, WM_CLOSE, 0, 0), 0);
+        EXPECT_EQ(SendMessageW(m_game->HostWindow(), WM_CLOSE, 0, 0), 0);
         EXPECT_TRUE(user.Finish());
-        EXPECT_EQ(user.Owner(), m_game->m_hHostWnd);
+        EXPECT_EQ(user.Owner(), m_game->HostWindow());
         EXPECT_EQ(user.Caption(), L"");
         // Closing never destroys the host.
-        EXPECT_TRUE(IsWindow(m_game->m_hHostWnd));
+        EXPECT_TRUE(IsWindow(m_game->HostWindow()));
         return user.Text();
     }
 };
@@ -157,7 +157,7 @@ TEST_F(GameTest, AlertFromPopupIsOwnedByTheGameHost) {
     MessageBoxUser user(GetCurrentThreadId(), IDOK);
     ASSERT_TRUE(wkefake::RaiseAlert(popup, L"Popup says hi"));
     ASSERT_TRUE(user.Finish());
-    EXPECT_EQ(user.Owner(), m_game->m_hHostWnd);
+    EXPECT_EQ(user.Owner(), m_game->HostWindow());
     EXPECT_EQ(user.Text(), L"Popup says hi");
     EXPECT_EQ(user.Caption(), L"");
 }
@@ -169,7 +169,7 @@ TEST_F(GameTest, ConsoleAndAlertOfTheGameView) {
     MessageBoxUser user(GetCurrentThreadId(), IDOK);
     ASSERT_TRUE(wkefake::RaiseAlert(View(), L"Game alert"));
     ASSERT_TRUE(user.Finish());
-    EXPECT_EQ(user.Owner(), m_game->m_hHostWnd);
+    EXPECT_EQ(user.Owner(), m_game->HostWindow());
     EXPECT_EQ(user.Text(), L"Game alert");
 }
 

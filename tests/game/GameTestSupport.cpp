@@ -1,6 +1,6 @@
 #include "tests/game/GameTestSupport.h"
 
-#include "app/GameAddress.h"
+#include "core/GameAddress.h"
 
 bool TakeQuit() {
     MSG msg;
@@ -11,15 +11,15 @@ void GameTest::Build(const wchar_t* address) {
     g_gameAddress = address;
     m_game = std::make_unique<CGameWnd>(GetModuleHandleW(nullptr));
     m_game->Create();
-    ASSERT_NE(m_game->m_hHostWnd, nullptr);
+    ASSERT_NE(m_game->HostWindow(), nullptr);
     ASSERT_NE(View(), nullptr);
 }
 
 void GameTest::Show() {
-    ShowWindow(m_game->m_hHostWnd, SW_SHOW);
-    UpdateWindow(m_game->m_hHostWnd);
-    SetForegroundWindow(m_game->m_hHostWnd);
-    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(m_game->m_hGameWnd) != FALSE; }));
+    ShowWindow(m_game->HostWindow(), SW_SHOW);
+    UpdateWindow(m_game->HostWindow());
+    SetForegroundWindow(m_game->HostWindow());
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(m_game->GameWindow()) != FALSE; }));
     PumpPending();
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 #include "game/GameWnd.h"
 #include "tests/support/MessagePump.h"
 #include "tests/wkefake/FakeWebEngine.h"
@@ -31,7 +31,7 @@ protected:
     void Build(const wchar_t* address = L"http://game.test/play?id=1");
     // Shows the host window as the entry does and waits until it is on the screen.
     void Show();
-    wkeWebView View() const { return m_game->m_webView; }
+    wkeWebView View() const { return m_game->WebView(); }
     const wkefake::View& ViewState() const { return *wkefake::FindView(View()); }
     // The game page itself: the game view's main frame on the address it loaded.
     wkefake::Caller Page() const { return wkefake::MainFrameOf(View()); }

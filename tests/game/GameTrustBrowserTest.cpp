@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/GameAddress.h"
+#include "core/GameAddress.h"
 #include "game/GameWnd.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
@@ -59,8 +59,8 @@ TEST(GameTrustBrowser, PopupAndSubFrameChangeNothingWhileTheGamePageEndsTheGame)
 
     CGameWnd game(GetModuleHandleW(nullptr));
     game.Create();
-    ASSERT_NE(game.m_webView, nullptr);
-    g_progress.view = game.m_webView;
+    ASSERT_NE(game.WebView(), nullptr);
+    g_progress.view = game.WebView();
     g_progress.deadline = GetTickCount64() + kDeadlineMs;
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, Tick);
     ASSERT_NE(timer, 0u);
@@ -72,5 +72,5 @@ TEST(GameTrustBrowser, PopupAndSubFrameChangeNothingWhileTheGamePageEndsTheGame)
     EXPECT_TRUE(PageReported(L"frame"));
     EXPECT_TRUE(PageReported(L"popup"));
     EXPECT_TRUE(g_progress.gameAsked);
-    EXPECT_TRUE(IsWindow(game.m_hHostWnd));
+    EXPECT_TRUE(IsWindow(game.HostWindow()));
 }

@@ -1,8 +1,10 @@
 #include "tests/game/GameTestSupport.h"
 
+#include "core/UserAgent.h"
+
 #include <algorithm>
 
-#include "app/GameAddress.h"
+#include "core/GameAddress.h"
 #include "game/RenderGDI.h"
 
 using wkefake::CallsNamed;
@@ -30,13 +32,13 @@ TEST_F(GameTest, OuterSizeAddsFrameAndCaptionToTheGameArea) {
     Setting(L"GameH", L"640");
     Build();
     const int frame = GetSystemMetrics(SM_CXFRAME);
-    const SIZE size = OuterSize(m_game->m_hHostWnd);
+    const SIZE size = OuterSize(m_game->HostWindow());
     EXPECT_EQ(size.cx, 1080 + 2 * frame);
     EXPECT_EQ(size.cy, 640 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame);
     // The game window and the view fill the host's client area.
     RECT client{}, game{};
-    GetClientRect(m_game->m_hHostWnd, &client);
-    GetClientRect(m_game->m_hGameWnd, &game);
+    GetClientRect(m_game->HostWindow(), &client);
+    GetClientRect(m_game->GameWindow(), &game);
     EXPECT_EQ(game.right, client.right);
     EXPECT_EQ(game.bottom, client.bottom);
     EXPECT_EQ(ViewState().width, client.right);
@@ -45,7 +47,7 @@ TEST_F(GameTest, OuterSizeAddsFrameAndCaptionToTheGameArea) {
 
 TEST_F(GameTest, EmptySizeKeysGiveExactlyTheDefaultOuterSize) {
     Build();
-    const SIZE size = OuterSize(m_game->m_hHostWnd);
+    const SIZE size = OuterSize(m_game->HostWindow());
     EXPECT_EQ(size.cx, 1080);
     EXPECT_EQ(size.cy, 640);
 }
@@ -55,7 +57,7 @@ TEST_F(GameTest, SizeWithoutDigitsCountsAsZero) {
     Setting(L"GameH", L" 300px");
     Build();
     const int frame = GetSystemMetrics(SM_CXFRAME);
-    const SIZE size = OuterSize(m_game->m_hHostWnd);
+    const SIZE size = OuterSize(m_game->HostWindow());
     // Wine, like Windows, keeps a top-level window at least as wide as its caption needs.
     EXPECT_LE(size.cx, std::max<LONG>(2 * frame, GetSystemMetrics(SM_CXMINTRACK)));
     EXPECT_EQ(size.cy, 300 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame);
@@ -68,8 +70,8 @@ TEST_F(GameTest, HostIsCentredOnTheWorkArea) {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     RECT rc{};
-    GetWindowRect(m_game->m_hHostWnd, &rc);
-    const SIZE size = OuterSize(m_game->m_hHostWnd);
+    GetWindowRect(m_game->HostWindow(), &rc);
+    const SIZE size = OuterSize(m_game->HostWindow());
     EXPECT_EQ(rc.left, (work.right - work.left - size.cx) / 2 + work.left);
     EXPECT_EQ(rc.top, (work.bottom - work.top - size.cy) / 2 + work.top);
 }
@@ -77,7 +79,7 @@ TEST_F(GameTest, HostIsCentredOnTheWorkArea) {
 TEST_F(GameTest, LockSizeOneRemovesThickFrameAndMaximiseBox) {
     Setting(L"LockSize", L"1");
     Build();
-    const LONG style = GetWindowLongW(m_game->m_hHostWnd, GWL_STYLE);
+    const LONG style = GetWindowLongW(m_game->HostWindow(), GWL_STYLE);
     EXPECT_EQ(style & WS_THICKFRAME, 0);
     EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
     EXPECT_NE(style & WS_MINIMIZEBOX, 0);
@@ -88,7 +90,7 @@ class LockSizeOtherText : public GameTest, public testing::WithParamInterface<co
 TEST_P(LockSizeOtherText, LeavesTheSizeFree) {
     Setting(L"LockSize", GetParam());
     Build();
-    const LONG style = GetWindowLongW(m_game->m_hHostWnd, GWL_STYLE);
+    const LONG style = GetWindowLongW(m_game->HostWindow(), GWL_STYLE);
     EXPECT_NE(style & WS_THICKFRAME, 0);
     EXPECT_NE(style & WS_MAXIMIZEBOX, 0);
 }
@@ -119,10 +121,10 @@ TEST_F(GameTest, CreateSetsUpTheGameViewAndHandlers) {
     Build();
     const wkefake::View& view = ViewState();
     EXPECT_EQ(view.windowType, WKE_WINDOW_TYPE_CONTROL);
-    EXPECT_EQ(view.parent, m_game->m_hGameWnd);
-    EXPECT_EQ(view.handle, m_game->m_hGameWnd);
+    EXPECT_EQ(view.parent, m_game->GameWindow());
+    EXPECT_EQ(view.handle, m_game->GameWindow());
     EXPECT_EQ(view.titleW, L"Orvel \x4e16");
-    EXPECT_EQ(view.userAgent, kGameUserAgent);
+    EXPECT_EQ(view.userAgent, kLauncherUserAgent);
     EXPECT_EQ(view.language, "zh-cn");
     EXPECT_EQ(view.cspCheck, std::optional<bool>(false));
     EXPECT_EQ(view.npapi, std::optional<bool>(true));
@@ -141,9 +143,9 @@ TEST_F(GameTest, CreateSetsUpTheGameViewAndHandlers) {
     EXPECT_EQ(wkefake::BoundArgCount("AppFlashCall"), std::optional<unsigned>(2));
     // Both windows carry the title; the host stays hidden until the entry shows it.
     wchar_t title[64] = {};
-    GetWindowTextW(m_game->m_hHostWnd, title, 64);
+    GetWindowTextW(m_game->HostWindow(), title, 64);
     EXPECT_STREQ(title, L"Orvel \x4e16");
-    EXPECT_FALSE(IsWindowVisible(m_game->m_hHostWnd));
+    EXPECT_FALSE(IsWindowVisible(m_game->HostWindow()));
     EXPECT_EQ(g_pGameWnd, m_game.get());
 }
 
@@ -180,17 +182,42 @@ TEST_F(GameTest, PopupIsCreatedAtTheRequestedSizeCentredThenMaximised) {
     EXPECT_EQ(view->createRect.right - view->createRect.left, 400);
     EXPECT_EQ(view->createRect.bottom - view->createRect.top, 300);
     EXPECT_EQ(view->title, "Popup \xe4\xb8\x96");
-    EXPECT_EQ(view->userAgent, kGameUserAgent);
+    EXPECT_EQ(view->userAgent, kLauncherUserAgent);
     EXPECT_EQ(view->language, "en");
     EXPECT_EQ(view->shown, std::optional<bool>(true));
     EXPECT_EQ(wkefake::CallCount("wkeMoveToCenter"), 1u);
     ASSERT_NE(view->hostWindow, nullptr);
     EXPECT_TRUE(IsZoomed(view->hostWindow));
-    // Popups open further popups the same way and report alerts to the game.
-    EXPECT_EQ(wkefake::FindHandler(*popup, "wkeOnCreateView")->param, m_game.get());
-    EXPECT_EQ(wkefake::FindHandler(*popup, "wkeOnAlertBox")->param, m_game.get());
     EXPECT_EQ(wkefake::FindHandler(*popup, "wkeOnNavigation"), nullptr);
     EXPECT_EQ(wkefake::FindHandler(*popup, "wkeOnPaintUpdated"), nullptr);
+    // Popups open further popups the same way.
+    std::optional<wkeWebView> second = wkefake::RaiseCreateView(*popup, WKE_NAVIGATION_TYPE_OTHER, L"http://y.test/", {});
+    ASSERT_TRUE(second.has_value());
+    ASSERT_NE(*second, nullptr);
+    EXPECT_EQ(FindView(*second)->windowType, WKE_WINDOW_TYPE_POPUP);
+    EXPECT_TRUE(IsZoomed(FindView(*second)->hostWindow));
+}
+
+// The launcher keeps its game window for the whole run, but whatever the engine still holds when
+// the window goes must not lead back to it: its view goes with it, and popups (which outlive it)
+// find no window.
+TEST_F(GameTest, NoEngineEventReachesAGameWindowThatIsGone) {
+    Build();
+    std::optional<wkeWebView> popup = wkefake::RaiseCreateView(View(), WKE_NAVIGATION_TYPE_LINKCLICK, L"http://x.test/", {});
+    ASSERT_TRUE(popup.has_value());
+    ASSERT_NE(*popup, nullptr);
+    const wkeWebView view = View();
+    m_game.reset();
+    EXPECT_EQ(g_pGameWnd, nullptr);
+    EXPECT_TRUE(FindView(view)->destroyed);
+    EXPECT_FALSE(wkefake::RaiseDocumentReady(view));
+    EXPECT_FALSE(wkefake::RaiseAlert(view, L"late"));
+    EXPECT_FALSE(wkefake::RaiseNavigation(view, WKE_NAVIGATION_TYPE_LINKCLICK, L"http://x.test/2").has_value());
+    // A popup's alert reaches its handler and shows nothing (a box would hold this call), and a
+    // popup of a popup is no longer made.
+    EXPECT_TRUE(wkefake::RaiseAlert(*popup, L"late"));
+    EXPECT_EQ(wkefake::RaiseCreateView(*popup, WKE_NAVIGATION_TYPE_OTHER, L"http://x.test/3", {}),
+              std::optional<wkeWebView>(nullptr));
 }
 
 // A class of that name already taken by a window that refuses to be created: the host cannot be
@@ -217,10 +244,10 @@ TEST(GameCreateFailure, ReportsAndLeavesNoHostSoThePumpEndsAtOnce) {
     EXPECT_EQ(user.Text().rfind(L"CreateWindow():", 0), 0u) << user.Text();
     EXPECT_EQ(user.Caption(), L"");
     EXPECT_EQ(user.Owner(), nullptr);
-    EXPECT_EQ(game.m_hHostWnd, nullptr);
-    EXPECT_EQ(game.m_hGameWnd, nullptr);
-    EXPECT_EQ(game.m_pRender, nullptr);
-    EXPECT_EQ(game.m_webView, nullptr);
+    EXPECT_EQ(game.HostWindow(), nullptr);
+    EXPECT_EQ(game.GameWindow(), nullptr);
+    EXPECT_EQ(game.Renderer(), nullptr);
+    EXPECT_EQ(game.WebView(), nullptr);
     EXPECT_EQ(wkefake::CallCount("wkeCreateWebWindow"), 0u);
     // Nothing will post WM_QUIT, yet the pump returns.
     EXPECT_EQ(game.PumpMessages(), 0);

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/GameAddress.h"
+#include "core/GameAddress.h"
 #include "common/ModulePath.h"
 #include "common/TextConv.h"
 #include "game/GameWnd.h"
@@ -41,7 +41,7 @@ int wmain(int argc, wchar_t** argv) {
     g_gameAddress = L"http://game.test/";
     CGameWnd game(GetModuleHandleW(nullptr));
     game.Create();
-    wkefake::CallBound("AppFlashCall", {wkefake::JsValue::Str(argv[2])}, wkefake::MainFrameOf(game.m_webView));
+    wkefake::CallBound("AppFlashCall", {wkefake::JsValue::Str(argv[2])}, wkefake::MainFrameOf(game.WebView()));
     MSG msg;
     return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) ? 0 : 3;
 }

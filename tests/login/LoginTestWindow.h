@@ -2,8 +2,8 @@
 // stand-in engine, the shipped configuration and helpers to click and answer as a player would.
 #pragma once
 
-#include "app/GameAddress.h"
-#include "app/Kuku.h"
+#include "core/GameAddress.h"
+#include "core/Kuku.h"
 #include "login/LoginWnd.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/WindowFinder.h"

@@ -34,20 +34,6 @@ TEST(UrlScheme, DecidesFileAndWebAddresses) {
     EXPECT_FALSE(IsWebUrl(L""));
 }
 
-TEST(CursorIdForType, FollowsTheCursorTable) {
-    const struct {
-        int type;
-        LPCWSTR id;
-    } table[] = {
-        {0, IDC_ARROW},     {1, IDC_CROSS},     {2, IDC_HAND},       {3, IDC_IBEAM},    {4, IDC_WAIT},
-        {5, IDC_HELP},      {6, IDC_SIZEWE},    {13, IDC_SIZEWE},    {15, IDC_SIZEWE},  {7, IDC_SIZENS},
-        {10, IDC_SIZENS},   {14, IDC_SIZENS},   {8, IDC_SIZENESW},   {12, IDC_SIZENESW}, {9, IDC_SIZENWSE},
-        {11, IDC_SIZENWSE}, {16, IDC_SIZEALL},  {17, IDC_SIZEALL},   {18, IDC_ARROW},   {19, IDC_ARROW},
-        {20, IDC_ARROW},    {30, IDC_ARROW},    {-1, IDC_ARROW},
-    };
-    for (const auto& row : table) EXPECT_EQ(CursorIdForType(row.type), row.id) << "type " << row.type;
-}
-
 TEST(StoreBoundedUrl, StoresUpToCapacityAndRefusesLongerText) {
     wchar_t buffer[kWebUrlCapacity];
     buffer[kWebUrlCapacity - 1] = L'#';

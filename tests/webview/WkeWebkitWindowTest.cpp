@@ -295,6 +295,26 @@ TEST_F(WebViewWindow, CursorIsSetOnlyWhenThePagesWishChanges) {
     page->DoPaint(dc, all, nullptr);
     DeleteDC(dc);
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+
+    // Every type the page may wish for, as the player sees it.
+    const struct {
+        int type;
+        LPCWSTR id;
+    } table[] = {
+        {0, IDC_ARROW},     {1, IDC_CROSS},     {2, IDC_HAND},       {3, IDC_IBEAM},    {4, IDC_WAIT},
+        {5, IDC_HELP},      {6, IDC_SIZEWE},    {13, IDC_SIZEWE},    {15, IDC_SIZEWE},  {7, IDC_SIZENS},
+        {10, IDC_SIZENS},   {14, IDC_SIZENS},   {8, IDC_SIZENESW},   {12, IDC_SIZENESW}, {9, IDC_SIZENWSE},
+        {11, IDC_SIZENWSE}, {16, IDC_SIZEALL},  {17, IDC_SIZEALL},   {18, IDC_ARROW},   {19, IDC_ARROW},
+        {20, IDC_ARROW},    {-1, IDC_ARROW},
+    };
+    int x = kLeft + 4;
+    for (const auto& row : table) {
+        wkefake::SetCursorType(row.type);
+        SetCursor(nullptr);
+        Fire(UIEVENT_MOUSEMOVE, x++, kTop + 1);
+        // Each type differs from the one before it, so the control sets the cursor anew.
+        EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, row.id)) << "type " << row.type;
+    }
 }
 
 TEST_F(WebViewWindow, SetCursorMessageIsSwallowedOnlyOverThePage) {

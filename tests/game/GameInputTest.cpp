@@ -2,7 +2,7 @@
 #include "common/Dib.h"
 
 #include "game/RenderGDI.h"
-#include "game/WindowProcs.h"
+#include "platform/WkeInput.h"
 
 using wkefake::Call;
 using wkefake::CallsNamed;
@@ -44,19 +44,19 @@ bool HasCall(const std::string& name, const std::function<bool(const Call&)>& ma
 }  // namespace
 
 TEST(KeyAndMouseFlags, TakeOnlyTheirBits) {
-    EXPECT_EQ(KeyFlags(0), 0u);
-    EXPECT_EQ(KeyFlags(1 << 30), 0x4000u);
-    EXPECT_EQ(KeyFlags(1 << 24), 0x0100u);
-    EXPECT_EQ(KeyFlags((1 << 30) | (1 << 24) | 0x001F0001), 0x4100u);
-    EXPECT_EQ(MouseFlags(MK_LBUTTON | MK_SHIFT | MK_XBUTTON1 | MK_XBUTTON2), 0x05u);
-    EXPECT_EQ(MouseFlags(MK_RBUTTON | MK_CONTROL | MK_MBUTTON), 0x1Au);
+    EXPECT_EQ(WkeKeyFlags(0), 0u);
+    EXPECT_EQ(WkeKeyFlags(1 << 30), 0x4000u);
+    EXPECT_EQ(WkeKeyFlags(1 << 24), 0x0100u);
+    EXPECT_EQ(WkeKeyFlags((1 << 30) | (1 << 24) | 0x001F0001), 0x4100u);
+    EXPECT_EQ(WkeMouseFlags(MK_LBUTTON | MK_SHIFT | MK_XBUTTON1 | MK_XBUTTON2), 0x05u);
+    EXPECT_EQ(WkeMouseFlags(MK_RBUTTON | MK_CONTROL | MK_MBUTTON), 0x1Au);
 }
 
 TEST_F(GameTest, HeldKeyRepeatsWithFlagAndExtendedKeysAreMarked) {
     Build();
     Show();
-    SetFocus(m_game->m_hGameWnd);
-    ASSERT_EQ(GetFocus(), m_game->m_hGameWnd);
+    SetFocus(m_game->GameWindow());
+    ASSERT_EQ(GetFocus(), m_game->GameWindow());
     Key('A', false);
     Key('A', false);
     Key('A', true);
@@ -82,8 +82,8 @@ TEST_F(GameTest, HeldKeyRepeatsWithFlagAndExtendedKeysAreMarked) {
 TEST_F(GameTest, WheelTowardsTheUserIsNegativeInClientCoordinates) {
     Build();
     Show();
-    SetFocus(m_game->m_hGameWnd);
-    const POINT at = ToScreen(m_game->m_hGameWnd, 100, 80);
+    SetFocus(m_game->GameWindow());
+    const POINT at = ToScreen(m_game->GameWindow(), 100, 80);
     MouseAt(at, 0);
     MouseAt(at, MOUSEEVENTF_WHEEL, static_cast<DWORD>(-WHEEL_DELTA));
     ASSERT_TRUE(PumpUntil([] { return wkefake::CallCount("wkeFireMouseWheelEvent") > 0; }));
@@ -97,10 +97,10 @@ TEST_F(GameTest, WheelTowardsTheUserIsNegativeInClientCoordinates) {
 TEST_F(GameTest, ContextMenuKeyPassesMinusOneAndMouseMenuIsConverted) {
     Build();
     Show();
-    SendMessageW(m_game->m_hGameWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_game->m_hGameWnd),
+    SendMessageW(m_game->GameWindow(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_game->GameWindow()),
                  static_cast<LPARAM>(-1));
-    const POINT at = ToScreen(m_game->m_hGameWnd, 30, 40);
-    SendMessageW(m_game->m_hGameWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_game->m_hGameWnd),
+    const POINT at = ToScreen(m_game->GameWindow(), 30, 40);
+    SendMessageW(m_game->GameWindow(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_game->GameWindow()),
                  MAKELPARAM(at.x, at.y));
     const auto menus = CallsNamed("wkeFireContextMenuEvent");
     ASSERT_EQ(menus.size(), 2u);
@@ -114,12 +114,12 @@ TEST_F(GameTest, DragReleasedOutsideStillReachesThePage) {
     Build();
     Show();
     RECT client{};
-    GetClientRect(m_game->m_hGameWnd, &client);
-    const POINT inside = ToScreen(m_game->m_hGameWnd, 50, 60);
-    const POINT outside = ToScreen(m_game->m_hGameWnd, client.right + 40, client.bottom + 30);
+    GetClientRect(m_game->GameWindow(), &client);
+    const POINT inside = ToScreen(m_game->GameWindow(), 50, 60);
+    const POINT outside = ToScreen(m_game->GameWindow(), client.right + 40, client.bottom + 30);
     SetCursorPos(inside.x, inside.y);
-    PostMessageW(m_game->m_hGameWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 60));
-    ASSERT_TRUE(PumpUntil([&] { return GetCapture() == m_game->m_hGameWnd; }));
+    PostMessageW(m_game->GameWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 60));
+    ASSERT_TRUE(PumpUntil([&] { return GetCapture() == m_game->GameWindow(); }));
     MouseAt(outside, 0);
     MouseAt(outside, MOUSEEVENTF_LEFTUP);
     ASSERT_TRUE(PumpUntil([] {
@@ -142,21 +142,21 @@ TEST_F(GameTest, DragReleasedOutsideStillReachesThePage) {
 TEST_F(GameTest, ClickGivesTheGameWindowTheFocus) {
     Build();
     Show();
-    SetFocus(m_game->m_hHostWnd);
-    ASSERT_EQ(GetFocus(), m_game->m_hHostWnd);
-    PostMessageW(m_game->m_hGameWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
-    PostMessageW(m_game->m_hGameWnd, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
-    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == m_game->m_hGameWnd; }));
+    SetFocus(m_game->HostWindow());
+    ASSERT_EQ(GetFocus(), m_game->HostWindow());
+    PostMessageW(m_game->GameWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    PostMessageW(m_game->GameWindow(), WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == m_game->GameWindow(); }));
     EXPECT_GE(wkefake::CallCount("wkeSetFocus"), 1u);
-    SetFocus(m_game->m_hHostWnd);
+    SetFocus(m_game->HostWindow());
     EXPECT_GE(wkefake::CallCount("wkeKillFocus"), 1u);
 }
 
 TEST_F(GameTest, HandledInputAnswersZero) {
     Build();
     wkefake::SetInputAnswer(true);
-    EXPECT_EQ(SendMessageW(m_game->m_hGameWnd, WM_KEYDOWN, VK_F5, 0), 0);
-    EXPECT_EQ(SendMessageW(m_game->m_hGameWnd, WM_MOUSEMOVE, MK_SHIFT, MAKELPARAM(-5, 7)), 0);
+    EXPECT_EQ(SendMessageW(m_game->GameWindow(), WM_KEYDOWN, VK_F5, 0), 0);
+    EXPECT_EQ(SendMessageW(m_game->GameWindow(), WM_MOUSEMOVE, MK_SHIFT, MAKELPARAM(-5, 7)), 0);
     const Call* move = wkefake::LastCall("wkeFireMouseEvent");
     ASSERT_NE(move, nullptr);
     EXPECT_EQ(move->Int(1), -5);  // signed halves of lParam
@@ -178,8 +178,8 @@ LRESULT CALLBACK RecordingHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 TEST_F(GameTest, CommandsGoToTheHostUnchanged) {
     Build();
     g_hostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        m_game->m_hHostWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingHostProc)));
-    EXPECT_EQ(SendMessageW(m_game->m_hGameWnd, WM_COMMAND, 0x12345, 0x6789), 0);
+        m_game->HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingHostProc)));
+    EXPECT_EQ(SendMessageW(m_game->GameWindow(), WM_COMMAND, 0x12345, 0x6789), 0);
     ASSERT_EQ(g_commands.size(), 1u);
     EXPECT_EQ(g_commands[0].first, 0x12345u);
     EXPECT_EQ(g_commands[0].second, 0x6789);
@@ -188,21 +188,21 @@ TEST_F(GameTest, CommandsGoToTheHostUnchanged) {
 TEST_F(GameTest, RestorePassesThroughMaximised) {
     Build();
     Show();
-    ShowWindow(m_game->m_hHostWnd, SW_MINIMIZE);
-    ASSERT_TRUE(IsIconic(m_game->m_hHostWnd));
+    ShowWindow(m_game->HostWindow(), SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(m_game->HostWindow()));
     g_hostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        m_game->m_hHostWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingHostProc)));
+        m_game->HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingHostProc)));
     // A double click on the caption sends the restore command with its low bits set.
-    SendMessageW(m_game->m_hHostWnd, WM_SYSCOMMAND, SC_RESTORE | 0x2, 0);
+    SendMessageW(m_game->HostWindow(), WM_SYSCOMMAND, SC_RESTORE | 0x2, 0);
     EXPECT_NE(std::find(g_showCommands.begin(), g_showCommands.end(), 1u), g_showCommands.end());
-    EXPECT_FALSE(IsZoomed(m_game->m_hHostWnd));
-    EXPECT_FALSE(IsIconic(m_game->m_hHostWnd));
+    EXPECT_FALSE(IsZoomed(m_game->HostWindow()));
+    EXPECT_FALSE(IsIconic(m_game->HostWindow()));
 }
 
 TEST_F(GameTest, CaretPlacesTheCandidateWindowBelowIt) {
     Build();
     wkefake::SetCaret(wkeRect{40, 50, 2, 18});
-    EXPECT_EQ(SendMessageW(m_game->m_hGameWnd, WM_IME_STARTCOMPOSITION, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(m_game->GameWindow(), WM_IME_STARTCOMPOSITION, 0, 0), 0);
     EXPECT_EQ(wkefake::CallCount("wkeGetCaretRect"), 1u);
 }
 
@@ -228,9 +228,9 @@ COLORREF SurfacePixel(CRenderGDI* render, int x, int y) {
 TEST_F(GameTest, FullSizeUpdateCreatesSurfaceAndPaintNeverAsksTheEngine) {
     Build();
     Show();
-    CRenderGDI* render = m_game->m_pRender;
+    CRenderGDI* render = m_game->Renderer();
     RECT client{};
-    GetClientRect(m_game->m_hGameWnd, &client);
+    GetClientRect(m_game->GameWindow(), &client);
     ASSERT_EQ(render->Width(), client.right);
     EXPECT_FALSE(render->HasSurface());
 
@@ -246,13 +246,13 @@ TEST_F(GameTest, FullSizeUpdateCreatesSurfaceAndPaintNeverAsksTheEngine) {
 
     // WM_PAINT of both windows repeats the surface without a word to the engine.
     const size_t calls = wkefake::Calls().size();
-    InvalidateRect(m_game->m_hHostWnd, nullptr, TRUE);
-    InvalidateRect(m_game->m_hGameWnd, nullptr, FALSE);
-    UpdateWindow(m_game->m_hHostWnd);
-    UpdateWindow(m_game->m_hGameWnd);
+    InvalidateRect(m_game->HostWindow(), nullptr, TRUE);
+    InvalidateRect(m_game->GameWindow(), nullptr, FALSE);
+    UpdateWindow(m_game->HostWindow());
+    UpdateWindow(m_game->GameWindow());
     PumpPending();
     EXPECT_EQ(wkefake::Calls().size(), calls);
-    EXPECT_FALSE(GetUpdateRect(m_game->m_hGameWnd, nullptr, FALSE));
+    EXPECT_FALSE(GetUpdateRect(m_game->GameWindow(), nullptr, FALSE));
     EXPECT_TRUE(render->HasSurface());
 }
 
