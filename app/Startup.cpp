@@ -12,9 +12,6 @@ namespace {
 // WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU
 constexpr DWORD kFrameworkWindowStyle = 0x96C80000;
 
-// Skin folder of development builds that read loose files instead of the archive.
-constexpr wchar_t kDevelopmentSkinFolder[] = L"skin\\qemox\\";
-
 void RegisterArchive() {
     HMODULE module = CPaintManagerUI::GetResourceDll();
     HRSRC info = FindResourceW(module, L"SKIN", L"ZIPRES");
@@ -31,19 +28,9 @@ void RegisterArchive() {
 
 void SetupSkin() {
     CPaintManagerUI::SetResourceType(UILIB_ZIPRESOURCE);
-    const CDuiString base = CPaintManagerUI::GetInstancePath();
-    switch (CPaintManagerUI::GetResourceType()) {
-        case UILIB_ZIPRESOURCE:
-            CPaintManagerUI::SetResourcePath((base + L"Orvel\\client\\").GetData());
-            RegisterArchive();
-            break;
-        case UILIB_FILE:
-            CPaintManagerUI::SetResourcePath((base + kDevelopmentSkinFolder).GetData());
-            CResourceManager::GetInstance()->LoadResource(L"res.xml");
-            break;
-        default:
-            break;
-    }
+    // Without the archive the framework looks for loose skin files in this folder beside the program.
+    CPaintManagerUI::SetResourcePath((CPaintManagerUI::GetInstancePath() + L"Orvel\\client\\").GetData());
+    RegisterArchive();
 }
 
 void EnsureWebEngine() {

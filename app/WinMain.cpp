@@ -3,8 +3,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include "app/GameAddress.h"
-#include "app/Kuku.h"
+#include "core/GameAddress.h"
+#include "core/Kuku.h"
 #include "app/Startup.h"
 #include "app/WindowPhases.h"
 #include "common/Handles.h"

@@ -7,11 +7,8 @@
 #include "login/LoginWnd.h"
 #include "update/UpdateWnd.h"
 
-#include <new>
-
 void RunUpdatePhase(const CDuiString& installerUrl, const InstallerCheck& check) {
-    CUpdateWnd* window = new (std::nothrow) CUpdateWnd(installerUrl, check);
-    if (!window) return;
+    auto* window = new CUpdateWnd(installerUrl, check);
     // Without a native window OnFinalMessage never runs, so the object is ours to delete.
     if (!RunFrameworkWindow(window, L"Update", 400, 300)) delete window;
 }
@@ -23,12 +20,11 @@ void RunLoginPhase() {
 
 void RunGamePhase(HINSTANCE instance) {
     // The one game window lives until the process ends.
-    CGameWnd* game = new (std::nothrow) CGameWnd(instance);
-    if (!game) return;
+    auto* game = new CGameWnd(instance);
     game->Create();
     // Create has told the user when the host window could not be made.
-    if (!game->m_hHostWnd) return;
-    ShowWindow(game->m_hHostWnd, SW_SHOW);
-    UpdateWindow(game->m_hHostWnd);
+    if (!game->HostWindow()) return;
+    ShowWindow(game->HostWindow(), SW_SHOW);
+    UpdateWindow(game->HostWindow());
     game->PumpMessages();
 }

@@ -13,3 +13,9 @@ std::wstring ModuleFilePath(HMODULE module) {
     }
     return std::wstring();
 }
+
+std::wstring ModuleFolder(HMODULE module) {
+    const std::wstring path = ModuleFilePath(module);
+    const size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}

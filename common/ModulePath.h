@@ -8,3 +8,6 @@
 // GetModuleFileNameW into a buffer that grows until the path fits (up to the longest path
 // Windows knows, 32767 units). Empty when the path cannot be read whole: never a truncated path.
 std::wstring ModuleFilePath(HMODULE module);
+
+// The folder of the module's file, ending with a backslash; empty when the path cannot be read whole.
+std::wstring ModuleFolder(HMODULE module);

@@ -2,6 +2,7 @@
 #include "duilib/UISkin.h"
 
 #include "common/Handles.h"
+#include "common/ModulePath.h"
 #include "common/TextConv.h"
 #include "duilib/UIManager.h"
 #include "duilib/ZipArchive.h"
@@ -60,17 +61,7 @@ HINSTANCE CPaintManagerUI::GetInstance() { return Settings().instance; }
 
 HINSTANCE CPaintManagerUI::GetResourceDll() { return Settings().instance; }
 
-CDuiString CPaintManagerUI::GetInstancePath() {
-    wchar_t path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameW(Settings().instance, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return CDuiString();
-    CDuiString folder(path, static_cast<int>(length));
-    int cut = -1;
-    for (int i = 0; i < folder.GetLength(); ++i) {
-        if (folder[i] == L'\\' || folder[i] == L'/') cut = i;
-    }
-    return folder.Left(cut + 1);
-}
+CDuiString CPaintManagerUI::GetInstancePath() { return CDuiString(ModuleFolder(Settings().instance).c_str()); }
 
 void CPaintManagerUI::SetResourceType(int type) { Settings().resourceType = type; }
 

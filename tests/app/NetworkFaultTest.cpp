@@ -1,7 +1,7 @@
 // The launcher as a process against an update server that misbehaves on purpose: whatever the
 // server does, start-up reaches the login window within the bound, as when no update is due, and
 // nothing the server sent is taken for its document.
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 #include "tests/app/LauncherFolder.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/WindowFinder.h"

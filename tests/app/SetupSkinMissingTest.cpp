@@ -1,5 +1,5 @@
 // SetupSkin in a program whose resources hold no skin archive.
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 #include "app/Startup.h"
 #include "duilib/UIManager.h"
 #include "duilib/UIResourceManager.h"

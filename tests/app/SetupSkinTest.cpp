@@ -1,5 +1,5 @@
 // SetupSkin with the skin archive among the test program's resources.
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 #include "app/Startup.h"
 #include "duilib/UIManager.h"
 #include "duilib/UIResourceManager.h"

@@ -2,10 +2,7 @@
 
 #include "common/ModulePath.h"
 
-std::wstring ProgramFolder() {
-    const std::wstring path = ModuleFilePath(nullptr);
-    return path.substr(0, path.find_last_of(L"\\/") + 1);
-}
+std::wstring ProgramFolder() { return ModuleFolder(nullptr); }
 
 bool StartPiped(const std::wstring& program, const std::wstring& arguments, bool withErrors, PipedChild& child) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};

@@ -1,6 +1,6 @@
 #include "update/UpdateCheck.h"
 
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 #include "tests/support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // (the skin's copy, or the server's copy over HTTP).
 #pragma once
 
-#include "app/DownloadListener.h"
+#include "core/DownloadListener.h"
 #include "duilib/UIString.h"
 #include "duilib/UIStringPtrMap.h"
 
@@ -65,3 +65,6 @@ private:
     ULONGLONG m_ullLength = 0;       // ...which is this many bytes
     IBinding* m_pBinding = nullptr;  // counted reference while a download runs
 };
+
+// The process-wide store's value of `key`: "" when absent (never null).
+inline const wchar_t* ConfigValue(const wchar_t* key) { return CKuku::GetInstance()->Get(key); }

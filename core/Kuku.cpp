@@ -1,11 +1,10 @@
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 
 #include "common/Handles.h"
 #include "common/TextConv.h"
 #include "duilib/UIMarkup.h"
 
 #include <memory>
-#include <new>
 #include <vector>
 
 CKuku::CKuku() : m_mapValues(83) {}
@@ -29,8 +28,7 @@ const wchar_t* CKuku::Get(const wchar_t* key) const {
 
 void CKuku::Add(const wchar_t* key, const wchar_t* value) {
     if (!key) return;
-    auto* copy = new (std::nothrow) CDuiString(value);
-    if (!copy) return;
+    auto* copy = new CDuiString(value);
     if (!m_mapValues.Insert(key, copy)) delete copy;
 }
 
@@ -78,8 +76,7 @@ void CKuku::LoadUrl(const wchar_t* url) {
     auto job = std::make_shared<FetchJob>();
     job->url = url;
     job->deadline = GetTickCount64() + kLoadUrlTimeoutMs;
-    auto* param = new (std::nothrow) std::shared_ptr<FetchJob>(job);
-    if (!param) return;
+    auto* param = new std::shared_ptr<FetchJob>(job);
     UniqueHandle worker(CreateThread(nullptr, 0, FetchThreadProc, param, 0, nullptr));
     if (!worker) {
         delete param;

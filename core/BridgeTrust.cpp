@@ -1,10 +1,10 @@
-#include "app/BridgeTrust.h"
+#include "core/BridgeTrust.h"
 
 #include <windows.h>
 
 #include <string.h>
 
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 
 namespace {
 

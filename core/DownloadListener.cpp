@@ -1,4 +1,4 @@
-#include "app/DownloadListener.h"
+#include "core/DownloadListener.h"
 
 #include "common/Handles.h"
 

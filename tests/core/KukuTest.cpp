@@ -1,4 +1,4 @@
-#include "app/Kuku.h"
+#include "core/Kuku.h"
 
 #include "duilib/UIManager.h"
 #include "tests/support/LoopbackHttpServer.h"

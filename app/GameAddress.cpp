@@ -1,3 +1,0 @@
-#include "app/GameAddress.h"
-
-CDuiString g_gameAddress;
