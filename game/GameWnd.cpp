@@ -184,13 +184,17 @@ int CGameWnd::PumpMessages() {
 
 // ---- window procedures ----------------------------------------------------------------------
 
-LRESULT CALLBACK CGameWnd::HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+CGameWnd* CGameWnd::Attach(HWND hWnd, UINT message, LPARAM lParam, HWND CGameWnd::*slot) {
     if (message == WM_NCCREATE) {
         auto* game = static_cast<CGameWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        if (game) game->m_hHostWnd = hWnd;
+        if (game) game->*slot = hWnd;
         SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(game));
     }
-    auto* game = reinterpret_cast<CGameWnd*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    return reinterpret_cast<CGameWnd*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK CGameWnd::HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CGameWnd* game = Attach(hWnd, message, lParam, &CGameWnd::m_hHostWnd);
     return game ? game->OnHostMessage(message, wParam, lParam) : DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
@@ -229,12 +233,7 @@ LRESULT CGameWnd::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK CGameWnd::GameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* game = static_cast<CGameWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        if (game) game->m_hGameWnd = hWnd;
-        SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(game));
-    }
-    auto* game = reinterpret_cast<CGameWnd*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    CGameWnd* game = Attach(hWnd, message, lParam, &CGameWnd::m_hGameWnd);
     return game ? game->OnGameMessage(message, wParam, lParam) : DefWindowProcW(hWnd, message, wParam, lParam);
 }
 

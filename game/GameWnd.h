@@ -66,6 +66,9 @@ private:
     bool ConfirmExit();
     void RunScript(const wchar_t* script);
 
+    // At WM_NCCREATE the window keeps its object in its user data and the object its window in
+    // `slot`; afterwards every message finds the object there (null once it has let go).
+    static CGameWnd* Attach(HWND hWnd, UINT message, LPARAM lParam, HWND CGameWnd::*slot);
     static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK GameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam);
