@@ -1,9 +1,14 @@
 #include "engine/BrowserProcess.h"
 
+#include <bcrypt.h>
+
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "common/ModulePath.h"
 #include "common/TextConv.h"
+#include "common/UserFolders.h"
 
 namespace {
 
@@ -57,27 +62,165 @@ std::wstring FindBrowser() {
     return std::wstring();
 }
 
-// Switches every start gets: no sandbox or GPU (neither works in this setting), nothing that
-// phones home, and a private profile so that several launchers never share state.
+// Switches of every start: a browser without windows of its own (headless, drawing in software)
+// that asks nothing of the player (no first-run steps, no sync, no default-browser question, no
+// crash uploads), driven over its DevTools pipe. The cache is bounded; the rest of the profile
+// (cookies, storage, databases) is the player's and stays.
 const wchar_t* const kBrowserSwitches[] = {
-    L"--headless", L"--no-sandbox", L"--disable-gpu", L"--no-first-run", L"--disable-background-networking",
-    L"--disable-component-update", L"--disable-sync", L"--disable-default-apps", L"--disable-crash-reporter",
-    L"--no-default-browser-check", L"--mute-audio", L"--hide-scrollbars", L"--remote-debugging-port=0",
-    L"--remote-debugging-address=127.0.0.1", L"--disable-features=Translate,MediaRouter,OptimizationHints",
+    L"--headless", L"--remote-debugging-pipe", L"--disable-gpu", L"--no-first-run", L"--no-default-browser-check",
+    L"--disable-sync", L"--disable-default-apps", L"--disable-crash-reporter", L"--mute-audio", L"--hide-scrollbars",
+    L"--disable-features=Translate,MediaRouter,OptimizationHints", L"--disk-cache-size=268435456",
 };
 
-bool ReadSmallFile(const std::wstring& path, std::string& out) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return false;
-    char buf[1024];
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) return false;
-    out.assign(buf, got);
-    return true;
+// Under Wine only. Where the launcher runs under Wine (development and tests here), the machines
+// have no way out to the internet, so the browser's own requests (component and list updates,
+// background fetches) could only fail, again and again. A browser on a player's Windows keeps
+// them: they bring it certificate revocation lists and safe-browsing data.
+const wchar_t* const kClosedNetworkSwitches[] = {L"--disable-background-networking", L"--disable-component-update"};
+
+// How long the launcher waits for the watchdog to connect, and then for its first line.
+constexpr DWORD kWatchdogConnectMs = 10000;
+
+// The watchdog, a shell that starts the Linux browser under Wine. $1 browser, $2 profile, $3 the
+// port to connect to, $4 "1" to start with an empty profile, then the switches; the one-time
+// secret comes in the environment, which other users cannot read (a command line they can).
+const wchar_t kWatchdogScript[] =
+    L"s=$WKE_PIPE_SECRET; unset WKE_PIPE_SECRET; b=$1; d=$2; port=$3; clean=$4; shift 4; "
+    L"exec 3<>\"/dev/tcp/127.0.0.1/$port\" || exit 1; printf '%s\\n' \"$s\" >&3; "
+    // A browser of an earlier run may still hold the profile (its launcher has just ended and it
+    // is on its way out): the profile's lock names it. Only a process that is a browser on this
+    // profile counts; past the wait it has no launcher left and is ended.
+    L"l=$(readlink \"$d/SingletonLock\" 2>/dev/null); p=${l##*-}; "
+    L"alive() { [ -n \"$p\" ] && tr '\\0' '\\n' <\"/proc/$p/cmdline\" 2>/dev/null | grep -qxF -- \"--user-data-dir=$d\"; }; "
+    L"i=0; while alive && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
+    L"if alive; then kill -9 \"$p\"; sleep 0.5; fi; "
+    // With no browser alive on it, what a killed one left goes: its lock, and the folder of its
+    // single-instance socket in the system's temporary folder (only those two entries and the then
+    // empty folder, whatever the link says).
+    L"stale() { k=$(readlink \"$d/SingletonSocket\"); t=${k%/SingletonSocket}; "
+    L"if [ -n \"$k\" ] && [ \"$t\" != \"$k\" ]; then rm -f \"$t/SingletonSocket\" \"$t/SingletonCookie\"; "
+    L"rmdir \"$t\" 2>/dev/null; fi; rm -f \"$d/SingletonLock\" \"$d/SingletonSocket\" \"$d/SingletonCookie\"; }; "
+    L"stale; if [ \"$clean\" = 1 ]; then rm -rf \"$d\"; fi; mkdir -p \"$d\"; "
+    // The browser refuses to start as root with its sandbox, and a Linux browser for a Windows
+    // program runs as whoever runs Wine: only then is the sandbox given up.
+    L"if [ \"$(id -u)\" = 0 ]; then set -- --no-sandbox \"$@\"; fi; "
+    L"\"$b\" \"--user-data-dir=$d\" \"$@\" about:blank 3<&3 4>&3 </dev/null >/dev/null 2>&1 & c=$!; "
+    // The browser quits when its pipe ends, which it does when the launcher ends in any way.
+    L"exec 3<&-; wait $c; stale";
+
+std::wstring SwitchesText(bool underWine) {
+    std::wstring text;
+    for (const wchar_t* sw : kBrowserSwitches) text += L" " + QuoteArgument(sw);
+    if (underWine)
+        for (const wchar_t* sw : kClosedNetworkSwitches) text += L" " + QuoteArgument(sw);
+    return text;
+}
+
+// A one-time secret for the watchdog's connection: 16 random bytes as hex.
+std::string RandomSecret() {
+    unsigned char bytes[16];
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return std::string();
+    static const char kHex[] = "0123456789abcdef";
+    std::string secret;
+    for (unsigned char b : bytes) {
+        secret += kHex[b >> 4];
+        secret += kHex[b & 15];
+    }
+    return secret;
+}
+
+// This process's environment with `name`=`value` added, as CreateProcessW takes it.
+std::vector<wchar_t> EnvironmentWith(const std::wstring& name, const std::wstring& value) {
+    std::vector<wchar_t> block;
+    if (wchar_t* current = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = current; *p;) {
+            const size_t length = wcslen(p);
+            block.insert(block.end(), p, p + length + 1);
+            p += length + 1;
+        }
+        FreeEnvironmentStringsW(current);
+    }
+    const std::wstring entry = name + L"=" + value;
+    block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    block.push_back(L'\0');
+    return block;
+}
+
+// Waits at most `timeoutMs` for `s` to be readable (or to have a connection to accept).
+bool Readable(SOCKET s, DWORD timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+    return select(0, &readable, nullptr, nullptr, &wait) == 1;
+}
+
+// Whether the first line the other side sends is `secret`, compared in a time that does not
+// depend on where it differs.
+bool SendsSecret(SOCKET s, const std::string& secret, DWORD timeoutMs) {
+    std::string line;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (line.size() <= secret.size()) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || !Readable(s, static_cast<DWORD>(deadline - now))) return false;
+        char c = 0;
+        if (recv(s, &c, 1, 0) != 1) return false;
+        if (c == '\n') break;
+        line += c;
+    }
+    if (line.size() != secret.size()) return false;
+    unsigned char difference = 0;
+    for (size_t i = 0; i < secret.size(); ++i) difference |= static_cast<unsigned char>(line[i] ^ secret[i]);
+    return difference == 0;
+}
+
+// Whether `path` names a Windows program (rather than a Linux one by its Unix path).
+bool IsWindowsProgram(const std::wstring& path) {
+    if (path.size() < 5 || _wcsicmp(path.c_str() + path.size() - 4, L".exe") != 0) return false;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Removes what `folder` holds, without following links or junctions out of it.
+void RemoveContents(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        const bool folderEntry = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        // A link or junction is removed itself; what it points to is not touched.
+        if (folderEntry && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveContents(path);
+        if (folderEntry) {
+            RemoveDirectoryW(path.c_str());
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// The C runtime's inheritance block (STARTUPINFOW::lpReserved2): the number of descriptors, a
+// flag byte for each, then a handle for each, packed. The browser finds its DevTools pipe as
+// descriptors 3 (commands) and 4 (answers); 0 to 2 are not handed over.
+std::vector<BYTE> RuntimeDescriptors(HANDLE commands, HANDLE answers) {
+    constexpr int kCount = 5;
+    constexpr unsigned char kOpenPipe = 0x01 | 0x08;  // FOPEN | FPIPE
+    const unsigned char flags[kCount] = {0, 0, 0, kOpenPipe, kOpenPipe};
+    const HANDLE handles[kCount] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, commands, answers};
+    std::vector<BYTE> block(sizeof(int) + sizeof flags + sizeof handles);
+    memcpy(block.data(), &kCount, sizeof kCount);
+    memcpy(block.data() + sizeof kCount, flags, sizeof flags);
+    memcpy(block.data() + sizeof kCount + sizeof flags, handles, sizeof handles);
+    return block;
 }
 
 }  // namespace
+
 
 bool RunningUnderWine() { return WineExport("wine_get_unix_file_name") != nullptr; }
 
@@ -117,29 +260,32 @@ std::wstring QuoteArgument(const std::wstring& arg) {
 
 std::wstring BrowserProcess::Locate(const std::wstring& override) { return override.empty() ? FindBrowser() : override; }
 
-bool BrowserProcess::Start(const std::wstring& browser, DWORD timeoutMs) {
-    if (browser.empty()) return false;
-
-    wchar_t temp[MAX_PATH];
-    DWORD n = GetTempPathW(MAX_PATH, temp);
-    if (n == 0 || n >= MAX_PATH) return false;
-    wchar_t name[64];
-    swprintf(name, 64, L"wke-browser-%lu-%lu", GetCurrentProcessId(), GetTickCount());
-    m_profileDir = std::wstring(temp) + name;
-    if (!CreateDirectoryW(m_profileDir.c_str(), nullptr)) return false;
-
-    bool started;
-    if (RunningUnderWine()) {
-        std::string unixProfile = ToUnixPath(m_profileDir);
-        started = !unixProfile.empty() && StartUnderWine(browser, unixProfile);
-    } else {
-        started = StartNative(browser);
-    }
-    return started && WaitForEndpoint(timeoutMs);
+std::wstring BrowserProcess::DefaultProfile() {
+    const std::wstring base = LocalAppDataFolder();
+    std::wstring program = ModuleFilePath(nullptr);
+    program = program.substr(program.find_last_of(L"\\/") + 1);
+    const size_t dot = program.rfind(L'.');
+    if (dot != std::wstring::npos && dot > 0) program.resize(dot);
+    if (base.empty() || program.empty()) return std::wstring();
+    return base + program + L"\\Browser";
 }
 
-bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::string& unixProfile) {
-    if (!m_winsock.Ok()) return false;
+bool BrowserProcess::Start(const std::wstring& browser, const std::wstring& profile, bool cleanProfile,
+                           DWORD timeoutMs) {
+    if (browser.empty() || profile.empty() || !MakeFolderTree(profile)) return false;
+    if (RunningUnderWine() && !IsWindowsProgram(browser)) return StartUnderWine(browser, profile, cleanProfile, timeoutMs);
+    return StartNative(browser, profile, cleanProfile);
+}
+
+bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::wstring& profile, bool cleanProfile,
+                                    DWORD timeoutMs) {
+    const std::string unixProfile = ToUnixPath(profile);
+    const std::string secret = RandomSecret();
+    if (unixProfile.empty() || secret.empty() || !m_winsock.Ok()) return false;
+    // A Linux program started from here gets /dev/null as its standard input whatever it is
+    // handed, so Windows pipes cannot reach it. The watchdog connects back instead, proves with
+    // the secret that it is the one started here, and hands the socket to the browser as its
+    // pipe. The port listens for that one connection only, and only for as long as it takes.
     UniqueSocket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -149,49 +295,62 @@ bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::stri
         listen(listener.Get(), 1) != 0 || getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&addr), &size) != 0)
         return false;
 
-    // $1 browser, $2 profile, $3 the lifeline port, then the switches. The browser starts only
-    // once the lifeline is connected, so no browser can exist without one.
-    static const wchar_t kScript[] =
-        L"b=\"$1\"; d=\"$2\"; exec 3<>\"/dev/tcp/127.0.0.1/$3\" || exit 1; shift 3; "
-        L"\"$b\" \"--user-data-dir=$d\" \"$@\" about:blank </dev/null >/dev/null 2>&1 & p=$!; "
-        L"cat <&3 >/dev/null; kill $p 2>/dev/null; wait $p; "
-        // Ended by a signal, the browser leaves the folder of its single-instance socket in the
-        // system's temporary folder; the profile names it. Only those two entries and the then
-        // empty folder are removed, whatever the link says.
-        L"s=$(readlink \"$d/SingletonSocket\"); t=${s%/SingletonSocket}; "
-        L"if [ -n \"$s\" ] && [ \"$t\" != \"$s\" ]; then "
-        L"rm -f \"$t/SingletonSocket\" \"$t/SingletonCookie\"; rmdir \"$t\" 2>/dev/null; fi; "
-        // The browser's helpers end a moment after it and may still write into the profile.
-        L"for i in 1 2 3 4 5 6 7 8 9 10; do rm -rf \"$d\" 2>/dev/null; [ -e \"$d\" ] || break; sleep 0.5; done";
-    std::wstring command = L"/bin/bash -c " + QuoteArgument(kScript) + L" watchdog " + QuoteArgument(browser) + L" " +
-                           QuoteArgument(Utf8ToWide(unixProfile.data(), unixProfile.size())) + L" " +
-                           std::to_wstring(ntohs(addr.sin_port));
-    for (const wchar_t* sw : kBrowserSwitches) command += L" " + QuoteArgument(sw);
-
+    std::wstring command = L"/bin/bash -c " + QuoteArgument(kWatchdogScript) + L" watchdog " + QuoteArgument(browser) +
+                           L" " + QuoteArgument(Utf8ToWide(unixProfile)) + L" " +
+                           std::to_wstring(ntohs(addr.sin_port)) + (cleanProfile ? L" 1" : L" 0") + SwitchesText(true);
+    std::vector<wchar_t> environment = EnvironmentWith(L"WKE_PIPE_SECRET", Utf8ToWide(secret));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    std::vector<wchar_t> mutableCommand(command.begin(), command.end());
-    mutableCommand.push_back(L'\0');
-    if (!CreateProcessW(nullptr, mutableCommand.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &si, &pi))
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(), nullptr, &si, &pi))
         return false;
     UniqueHandle thread(pi.hThread);
     m_process.Reset(pi.hProcess);
 
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(listener.Get(), &readable);
-    timeval wait{10, 0};
-    if (select(0, &readable, nullptr, nullptr, &wait) != 1) return false;
-    m_lifeline.Reset(accept(listener.Get(), nullptr, nullptr));
-    return m_lifeline.IsValid();
+    const DWORD wait = timeoutMs < kWatchdogConnectMs ? timeoutMs : kWatchdogConnectMs;
+    if (!Readable(listener.Get(), wait)) return false;
+    UniqueSocket connection(accept(listener.Get(), nullptr, nullptr));
+    listener.Reset();
+    if (!connection.IsValid() || !SendsSecret(connection.Get(), secret, wait)) return false;
+    BOOL noDelay = TRUE;  // DevTools traffic is many small command and answer pairs
+    setsockopt(connection.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    m_stream = MakeSocketStream(std::move(connection));
+    return true;
 }
 
-bool BrowserProcess::StartNative(const std::wstring& browser) {
-    std::wstring command = QuoteArgument(browser) + L" " + QuoteArgument(L"--user-data-dir=" + m_profileDir);
-    for (const wchar_t* sw : kBrowserSwitches) command += L" " + QuoteArgument(sw);
-    command += L" about:blank";
+bool BrowserProcess::StartNative(const std::wstring& browser, const std::wstring& profile, bool cleanProfile) {
+    // The job ended the browser of an earlier run when its launcher ended, so nothing holds the
+    // profile now.
+    if (cleanProfile) RemoveContents(profile);
+    // Two pipes: the browser reads commands from the first and writes answers into the second.
+    // Only the browser's ends are inheritable, and only they are handed to it.
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE commandsRead = nullptr, commandsWrite = nullptr, answersRead = nullptr, answersWrite = nullptr;
+    if (!CreatePipe(&commandsRead, &commandsWrite, &inheritable, 0)) return false;
+    UniqueHandle browserCommands(commandsRead), ourCommands(commandsWrite);
+    if (!CreatePipe(&answersRead, &answersWrite, &inheritable, 0)) return false;
+    UniqueHandle ourAnswers(answersRead), browserAnswers(answersWrite);
+    if (!SetHandleInformation(ourCommands.Get(), HANDLE_FLAG_INHERIT, 0) ||
+        !SetHandleInformation(ourAnswers.Get(), HANDLE_FLAG_INHERIT, 0))
+        return false;
+
+    HANDLE inherited[2] = {browserCommands.Get(), browserAnswers.Get()};
+    SIZE_T listSize = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::vector<BYTE> listMemory(listSize);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listMemory.data());
+    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &listSize)) return false;
+    const bool listed = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                                  sizeof inherited, nullptr, nullptr) != FALSE;
+    std::vector<BYTE> descriptors = RuntimeDescriptors(browserCommands.Get(), browserAnswers.Get());
+    STARTUPINFOEXW si{};
+    si.StartupInfo.cb = sizeof si;
+    si.StartupInfo.cbReserved2 = static_cast<WORD>(descriptors.size());
+    si.StartupInfo.lpReserved2 = descriptors.data();
+    si.lpAttributeList = attributes;
+    std::wstring command = QuoteArgument(browser) + L" " + QuoteArgument(L"--user-data-dir=" + profile) +
+                           SwitchesText(false) + L" about:blank";
 
     m_job.Reset(CreateJobObjectW(nullptr, nullptr));
     if (m_job) {
@@ -199,50 +358,25 @@ bool BrowserProcess::StartNative(const std::wstring& browser) {
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
         SetInformationJobObject(m_job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     }
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    std::vector<wchar_t> mutableCommand(command.begin(), command.end());
-    mutableCommand.push_back(L'\0');
-    if (!CreateProcessW(nullptr, mutableCommand.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
-                        nullptr, nullptr, &si, &pi))
-        return false;
+    const BOOL created = listed && CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                                  CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT,
+                                                  nullptr, nullptr, &si.StartupInfo, &pi);
+    DeleteProcThreadAttributeList(attributes);
+    if (!created) return false;
     UniqueHandle thread(pi.hThread);
     m_process.Reset(pi.hProcess);
     if (m_job) AssignProcessToJobObject(m_job.Get(), m_process.Get());
     ResumeThread(thread.Get());
+    // The browser holds its own copies now; the pipes must end when it does.
+    browserCommands.Reset();
+    browserAnswers.Reset();
+    m_stream = MakeHandleStream(std::move(ourCommands), std::move(ourAnswers));
     return true;
 }
 
-bool BrowserProcess::WaitForEndpoint(DWORD timeoutMs) {
-    // The browser writes "<port>\n<path>" into its profile once it listens. There is no change
-    // notification that works for this under Wine, so look at the file at a 20 ms pace; the wait
-    // on the process handle is the pace and also notices a browser that ended at once.
-    const std::wstring file = m_profileDir + L"\\DevToolsActivePort";
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        std::string text;
-        if (ReadSmallFile(file, text)) {
-            size_t lineEnd = text.find('\n');
-            if (lineEnd != std::string::npos) {
-                unsigned port = 0;
-                std::string path = text.substr(lineEnd + 1);
-                while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
-                if (sscanf(text.c_str(), "%u", &port) == 1 && port > 0 && port < 65536 && path.size() > 1 &&
-                    path[0] == '/') {
-                    m_port = static_cast<unsigned short>(port);
-                    m_wsPath = path;
-                    return true;
-                }
-            }
-        }
-        if (GetTickCount64() >= deadline) return false;
-        if (WaitForSingleObject(m_process.Get(), 20) == WAIT_OBJECT_0) return false;
-    }
-}
-
 void BrowserProcess::Stop() {
-    m_lifeline.Reset();
+    m_stream.reset();
     m_job.Reset();
     if (m_process) WaitForSingleObject(m_process.Get(), 5000);
     m_process.Reset();

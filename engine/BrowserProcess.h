@@ -1,19 +1,17 @@
-// Starts the headless browser that the engine drives and ties its life to this process.
-//
-// Under Wine the browser is a Linux program that a Job object cannot reach, and Wine hands a
-// Linux program neither a pipe as its standard input nor this process as its parent. The browser
-// is therefore started by a watchdog shell that first connects to a loopback socket this process
-// listens on and then reads from it: when this process ends in any way (also when it is killed)
-// its sockets close, the read ends, and the shell ends the browser and removes its profile folder.
-// On Windows a kill-on-close Job object does the same.
+// The browser the engine drives: where it is, starting it on the player's profile, and its
+// private DevTools pipe. It ends with the process that uses the engine, however that ends: on
+// Windows its processes belong to a kill-on-close job; under Wine the pipe's end makes it quit,
+// and a small watchdog shell tidies up after it.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "common/Handles.h"
-#include "engine/WebSocket.h"
+#include "common/SocketHandles.h"
+#include "engine/PipeStream.h"
 
 class BrowserProcess {
 public:
@@ -21,30 +19,32 @@ public:
     // places; empty when there is none.
     static std::wstring Locate(const std::wstring& override);
 
-    // Starts the browser at `browser` and waits, at most `timeoutMs`, until its DevTools endpoint
-    // is announced. Any thread; the other members are read only after it returned.
-    bool Start(const std::wstring& browser, DWORD timeoutMs);
+    // The profile folder used when the caller names none: "<LocalAppData>\<program>\Browser",
+    // after the program that uses the engine.
+    static std::wstring DefaultProfile();
 
-    // Ends the browser now (the same path the process's death would take).
+    // Starts the browser at `browser` on the profile folder `profile` (made when missing; its
+    // contents removed first when `cleanProfile`) and connects its DevTools pipe, waiting at most
+    // `timeoutMs` for that. A Windows program (an .exe that exists as such) is started natively,
+    // also under Wine. Any thread; the other members are used only after it returned.
+    bool Start(const std::wstring& browser, const std::wstring& profile, bool cleanProfile, DWORD timeoutMs);
+
+    // The connected pipe, once; null before a successful Start.
+    std::unique_ptr<PipeStream> TakeStream() { return std::move(m_stream); }
+
+    // Lets go of the browser's processes (the job ends them on Windows; the pipe's end does it
+    // under Wine, once its owner has shut it down) and waits a little for the starter to end.
     void Stop();
 
-    unsigned short Port() const { return m_port; }
-    const std::string& BrowserPath() const { return m_wsPath; }  // "/devtools/browser/<id>"
-    // The profile folder, as this process sees it (also names the browser's processes).
-    const std::wstring& ProfileDir() const { return m_profileDir; }
-
 private:
-    bool StartUnderWine(const std::wstring& browser, const std::string& unixProfile);
-    bool StartNative(const std::wstring& browser);
-    bool WaitForEndpoint(DWORD timeoutMs);
+    bool StartUnderWine(const std::wstring& browser, const std::wstring& profile, bool cleanProfile,
+                        DWORD timeoutMs);
+    bool StartNative(const std::wstring& browser, const std::wstring& profile, bool cleanProfile);
 
-    UniqueHandle m_process;     // owned: the shell (Wine) or the browser (Windows)
+    UniqueHandle m_process;     // owned: the watchdog (Wine) or the browser (Windows)
     WinsockScope m_winsock;
-    UniqueSocket m_lifeline;    // owned: the watchdog's connection; closing it ends the browser
     UniqueHandle m_job;         // owned: kill-on-close job (Windows only)
-    std::wstring m_profileDir;  // created by Start
-    unsigned short m_port = 0;
-    std::string m_wsPath;
+    std::unique_ptr<PipeStream> m_stream;  // owned until taken
 };
 
 // Whether this process runs under Wine (and so can start Linux programs by their Unix path).

@@ -23,7 +23,14 @@ int CommandIdOfCutMessage(const std::string& head) {
 CdpConnection::CdpConnection() = default;
 
 CdpConnection::~CdpConnection() {
-    Close();
+    Disconnect();
+    if (m_window) {
+        // Tasks still queued for the window are dropped with it; free them first.
+        MSG msg;
+        while (PeekMessageW(&msg, m_window, WM_CDP_TASK, WM_CDP_TASK, PM_REMOVE))
+            delete reinterpret_cast<std::function<void()>*>(msg.lParam);
+        DestroyWindow(m_window);
+    }
     if (m_trace) fclose(m_trace);
 }
 
@@ -55,8 +62,9 @@ bool CdpConnection::OpenDispatch() {
     return true;
 }
 
-bool CdpConnection::Open(unsigned short port, const std::string& path, ReaderFilter filter, EventHandler handler) {
-    if (!OpenDispatch() || !m_winsock.Ok() || !m_socket.Connect(port, path)) return false;
+bool CdpConnection::Open(std::unique_ptr<PipeStream> stream, ReaderFilter filter, EventHandler handler) {
+    if (!m_window || !stream || m_pipe) return false;
+    m_pipe = std::make_unique<DevToolsPipe>(std::move(stream));
     wchar_t tracePath[MAX_PATH];
     DWORD n = GetEnvironmentVariableW(L"WKE_DEVTOOLS_LOG", tracePath, MAX_PATH);
     if (n > 0 && n < MAX_PATH) m_trace = _wfopen(tracePath, L"ab");
@@ -71,17 +79,9 @@ bool CdpConnection::Open(unsigned short port, const std::string& path, ReaderFil
     return true;
 }
 
-void CdpConnection::Close() {
-    m_socket.Shutdown();
+void CdpConnection::Disconnect() {
+    if (m_pipe) m_pipe->Shutdown();
     if (m_reader.joinable()) m_reader.join();
-    if (m_window) {
-        // Tasks still queued for the window are dropped with it; free them first.
-        MSG msg;
-        while (PeekMessageW(&msg, m_window, WM_CDP_TASK, WM_CDP_TASK, PM_REMOVE))
-            delete reinterpret_cast<std::function<void()>*>(msg.lParam);
-        DestroyWindow(m_window);
-        m_window = nullptr;
-    }
 }
 
 bool CdpConnection::IsOpen() const {
@@ -94,9 +94,9 @@ bool CdpConnection::SendCommand(int id, const std::string& method, Json params, 
     message.Set("id", id).Set("method", method);
     if (!params.IsNull()) message.Set("params", std::move(params));
     if (!session.empty()) message.Set("sessionId", session);
-    const std::string text = message.Serialize();
+    std::string text = message.Serialize();
     Trace('>', text);
-    return m_socket.SendText(text);
+    return m_pipe->Send(std::move(text));
 }
 
 int CdpConnection::Send(const std::string& method, Json params, const std::string& session) {
@@ -213,7 +213,7 @@ void CdpConnection::Answer(int id, bool ok, const Json& result) {
 void CdpConnection::ReaderLoop() {
     std::string text;
     bool cut = false;
-    while (m_socket.Receive(text, cut)) {
+    while (m_pipe->Receive(text, cut)) {
         Trace('<', text);
         if (cut) {
             // Too long to keep (a page's giant string or console message): an answer fails, an

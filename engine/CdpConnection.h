@@ -1,5 +1,5 @@
-// The DevTools session: one WebSocket to the browser, one reader thread, and delivery of
-// everything the browser says to the thread that opened the connection.
+// The DevTools session: the browser's DevTools pipe, one reader thread, and delivery of
+// everything the browser says to the thread that made the dispatch window (the UI thread).
 //
 // The reader thread owns the receiving side of the socket. Answers to synchronous calls wake the
 // waiting caller directly; events and asynchronous answers are posted to a hidden message-only
@@ -17,8 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "engine/DevToolsPipe.h"
 #include "engine/Json.h"
-#include "engine/WebSocket.h"
 
 class CdpConnection {
 public:
@@ -35,12 +35,13 @@ public:
     CdpConnection(const CdpConnection&) = delete;
     CdpConnection& operator=(const CdpConnection&) = delete;
 
-    // Makes the hidden window that runs posted tasks, so that PostToUi works before the
-    // connection is open. Call on the UI thread; Open calls it when it has not been called.
+    // Makes the hidden window that runs posted tasks. Call on the UI thread, before Open.
     bool OpenDispatch();
-    // Connects to ws://127.0.0.1:port/path and starts the reader. Call on the UI thread.
-    bool Open(unsigned short port, const std::string& path, ReaderFilter filter, EventHandler handler);
-    void Close();
+    // Takes the browser's pipe and starts the reader. Any thread, once the dispatch window exists.
+    bool Open(std::unique_ptr<PipeStream> stream, ReaderFilter filter, EventHandler handler);
+    // Ends the connection (the browser quits when its pipe ends) and waits for the reader, which
+    // ends with it. Any thread but the reader.
+    void Disconnect();
     bool IsOpen() const;
 
     // Sends a command; `session` empty means the browser itself. Returns the command id (0 on failure).
@@ -85,8 +86,7 @@ private:
     void Answer(int id, bool ok, const Json& result);
     void FailAllWaiters();
 
-    WinsockScope m_winsock;
-    WebSocketClient m_socket;
+    std::unique_ptr<DevToolsPipe> m_pipe;  // owned; set by Open
     HWND m_window = nullptr;  // owned: hidden message-only window on the UI thread
     std::thread m_reader;     // owned: joined by Close
     ReaderFilter m_filter;

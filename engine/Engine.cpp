@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
+#include <cstring>
 
 #include "common/TextConv.h"
 #include "engine/FrameDecoder.h"
@@ -32,20 +34,50 @@ bool Engine::Initialize(const wkeSettings* settings) {
     return true;
 }
 
+namespace {
+
+// A text setting of the caller's record, when the record is long enough to hold it.
+template <typename Member>
+std::wstring TextSetting(const wkeSettings* settings, Member wkeSettings::*member, size_t end) {
+    if (!settings || settings->size < static_cast<int>(end) || !(settings->*member)) return std::wstring();
+    const char* text = settings->*member;
+    return Utf8ToWide(text, strnlen(text, 32768));
+}
+
+}  // namespace
+
 bool Engine::Begin(const wkeSettings* settings) {
     m_uiThread = GetCurrentThreadId();
-    std::wstring browserPath;
-    if (settings && settings->size >= static_cast<int>(offsetof(wkeSettings, browserPath) + sizeof(const utf8*)) &&
-        settings->browserPath)
-        browserPath = Utf8ToWide(settings->browserPath, strlen(settings->browserPath));
-    const std::wstring browser = BrowserProcess::Locate(browserPath);
-    if (browser.empty() || !m_cdp.OpenDispatch()) return false;
+    const std::wstring browser = BrowserProcess::Locate(
+        TextSetting(settings, &wkeSettings::browserPath, offsetof(wkeSettings, browserPath) + sizeof(const utf8*)));
+    std::wstring profile =
+        TextSetting(settings, &wkeSettings::profilePath, offsetof(wkeSettings, profilePath) + sizeof(const utf8*));
+    if (profile.empty()) profile = BrowserProcess::DefaultProfile();
+    const bool clean = settings && settings->size >= static_cast<int>(offsetof(wkeSettings, cleanProfile) + sizeof(int)) &&
+                       settings->cleanProfile != 0;
+    if (browser.empty() || profile.empty() || !m_cdp.OpenDispatch()) return false;
     // The browser takes a second or two to start (more on a cold start), and the caller has
-    // windows to show meanwhile: start it on a thread of its own and connect once it is up.
-    // Until then views wait for their pages (see CreateView). The thread touches only the
-    // browser process object, which nothing else reads before it has been joined.
-    m_starter = std::thread([this, browser] {
-        m_browserStarted = m_browser.Start(browser, kBrowserStartTimeoutMs);
+    // windows to show meanwhile: start it on a thread of its own, which waits for its first
+    // answer, and set up the session once it is up. Until then views wait for their pages (see
+    // CreateView). The thread touches only the browser process object, the connection (which
+    // nothing uses before it has been joined) and the members it sets, read after the join.
+    m_starter = std::thread([this, browser, profile, clean] {
+        m_browserStarted = m_browser.Start(browser, profile, clean, kBrowserStartTimeoutMs) &&
+                           m_cdp.Open(m_browser.TakeStream(),
+                                      [this](const Json& message) { return OnReaderMessage(message); },
+                                      [this](const Json& message) { OnEvent(message); });
+        Json version;
+        m_browserStarted = m_browserStarted &&
+                           m_cdp.Call("Browser.getVersion", Json(), "", kBrowserStartTimeoutMs, &version);
+        if (m_browserStarted) {
+            // Pages see an ordinary browser, not the headless one.
+            m_defaultUserAgent = version["userAgent"].AsString();
+            const size_t headless = m_defaultUserAgent.find("HeadlessChrome");
+            if (headless != std::string::npos) m_defaultUserAgent.replace(headless, 14, "Chrome");
+        } else {
+            m_cdp.Disconnect();
+            m_browser.Stop();
+        }
         m_cdp.PostToUi([this] { EnsureConnected(); });
     });
     return true;
@@ -69,22 +101,10 @@ bool Engine::EnsureConnected() {
 }
 
 bool Engine::Connect() {
-    if (!m_cdp.Open(m_browser.Port(), m_browser.BrowserPath(),
-                    [this](const Json& message) { return OnReaderMessage(message); },
-                    [this](const Json& message) { OnEvent(message); }))
-        return false;
-
-    Json version;
-    if (m_cdp.Call("Browser.getVersion", Json(), "", kCommandTimeoutMs, &version)) {
-        // Pages see an ordinary browser, not the headless one.
-        m_defaultUserAgent = version["userAgent"].AsString();
-        size_t headless = m_defaultUserAgent.find("HeadlessChrome");
-        if (headless != std::string::npos) m_defaultUserAgent.replace(headless, 14, "Chrome");
-    }
     // Every new page stops before its first script until we have set it up (or closed it).
     Json autoAttach = Json::Object();
     autoAttach.Set("autoAttach", true).Set("waitForDebuggerOnStart", true).Set("flatten", true);
-    m_cdp.Call("Target.setAutoAttach", autoAttach, "", kCommandTimeoutMs, nullptr);
+    if (!m_cdp.Call("Target.setAutoAttach", autoAttach, "", kCommandTimeoutMs, nullptr)) return false;
     Json downloads = Json::Object();
     downloads.Set("behavior", "deny").Set("eventsEnabled", true);
     m_cdp.Send("Browser.setDownloadBehavior", downloads);

@@ -126,8 +126,12 @@ typedef struct jsCallerInfo {
 
 // Engine start-up settings; the launcher passes none.
 typedef struct wkeSettings {
-    int size;  // size of this record
+    int size;  // size of this record; an engine reads only the members it covers
     const utf8* browserPath;  // optional: the browser executable the engine drives
+    // Optional: the folder of the browser's profile (cookies, storage, cache), kept from run to
+    // run; made when missing. Without it: "<LocalAppData>\<program>\Browser".
+    const utf8* profilePath;
+    int cleanProfile;  // nonzero: the profile's contents are removed before the browser starts
 } wkeSettings;
 
 typedef void(WKE_CALL* wkeTitleChangedCallback)(wkeWebView webView, void* param, wkeString title);

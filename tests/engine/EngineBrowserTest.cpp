@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/SeenCaller.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -640,4 +643,28 @@ TEST_F(EngineBrowserTest, MessagesTooLongToKeepAreDroppedAndTheViewGoesOn) {
     EXPECT_EQ(console.lengths, std::vector<size_t>{5}) << "only the short line arrives";
     EXPECT_EQ(ScriptText(view, wkeRunJS(view, "6*7")), L"42");
     wkeDestroyWebView(view);
+}
+
+// The start a browser gets on Windows, run here with a Windows program in the browser's place: it
+// finds the pipe where the browser looks for it, talks to the engine end to end, and gets no
+// handle but its two pipe ends, and no switch that gives up the sandbox.
+TEST(EngineNativeStart, HandsTheBrowserItsPipeAsDescriptorsThreeAndFourAndNothingElse) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    UniqueHandle forbidden(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(forbidden);
+    wchar_t hex[32];
+    swprintf(hex, 32, L"%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(forbidden.Get())));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PIPE_BROWSER_FORBIDDEN_HANDLE", hex));
+    const TempFolder folder(L"engine-native-");
+    ASSERT_TRUE(folder.Ready());
+    const std::wstring profile = folder.Path() + L"Browser";
+    ASSERT_TRUE(LoadTestEngine(profile, false, ProgramFolder() + L"pipe_browser.exe"));
+
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    const std::wstring report = ScriptText(view, wkeRunJS(view, "report"));
+    EXPECT_NE(report.find(L" --remote-debugging-pipe"), std::wstring::npos) << report;
+    EXPECT_NE(report.find(L"--user-data-dir=" + profile), std::wstring::npos) << report;
+    EXPECT_EQ(report.find(L"--no-sandbox"), std::wstring::npos) << report;
+    EXPECT_NE(report.find(L"\nforbidden handle absent"), std::wstring::npos) << report;
 }

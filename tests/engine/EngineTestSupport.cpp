@@ -1,5 +1,7 @@
 #include "tests/engine/EngineTestSupport.h"
 
+#include "common/TextConv.h"
+
 namespace {
 
 std::wstring NodeDllPath() {
@@ -12,12 +14,19 @@ std::wstring NodeDllPath() {
 
 }  // namespace
 
-bool LoadTestEngine() {
+bool LoadTestEngine(const std::wstring& profile, bool keepProfile, const std::wstring& browser) {
     static int loaded = -1;
     if (loaded < 0) {
         static const std::wstring path = NodeDllPath();
+        const std::string profileText = ToUtf8(profile.c_str());
+        const std::string browserText = ToUtf8(browser.c_str());
+        wkeSettings settings{};
+        settings.size = sizeof settings;
+        settings.browserPath = browserText.empty() ? nullptr : browserText.c_str();
+        settings.profilePath = profileText.empty() ? nullptr : profileText.c_str();
+        settings.cleanProfile = keepProfile ? 0 : 1;
         g_webEngineDllPath = path.c_str();
-        loaded = LoadWebEngine(nullptr) && wkeCreateWebView ? 1 : 0;
+        loaded = LoadWebEngine(&settings) && wkeCreateWebView ? 1 : 0;
     }
     return loaded == 1;
 }

@@ -15,7 +15,11 @@ constexpr char kTestUserAgent[] =
     "OrvelClient/2.0";
 
 // Loads and initialises the engine once per process; false when it or its browser does not start.
-bool LoadTestEngine();
+// The browser (`browser`, or the one the engine finds) starts on `profile` (the engine's default
+// for this program when empty), emptied first unless `keepProfile`: a test starts from what it
+// makes itself.
+bool LoadTestEngine(const std::wstring& profile = std::wstring(), bool keepProfile = false,
+                    const std::wstring& browser = std::wstring());
 
 // Text of an engine string, or of a script value.
 std::wstring EngineStringText(wkeString s);

@@ -1,14 +1,15 @@
-// A stand-in launcher for the lifetime test: starts the engine (and so the browser), says
-// "ready" on its standard output once the browser is up, then runs a message loop until it is
-// killed.
+// A stand-in launcher for the lifetime test: starts the engine (and so the browser) on the
+// profile its first argument names, kept as it is when the second is "keep", says "ready" on its
+// standard output once the browser is up, then runs a message loop until it is killed.
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "tests/engine/EngineTestSupport.h"
 
-int main() {
-    if (!LoadTestEngine()) return 1;
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2 || !LoadTestEngine(argv[1], argc > 2 && std::wstring(argv[2]) == L"keep")) return 1;
     // The browser starts in the background; a script call waits until the view has its page.
     wkeWebView view = wkeCreateWebView();
     if (!view || !wkeRunJS(view, "1")) return 1;
