@@ -1,11 +1,15 @@
 #include "app/Startup.h"
 
+#include "common/TextConv.h"
+#include "core/LauncherFolders.h"
 #include "duilib/UIBase.h"
 #include "duilib/UIManager.h"
 #include "duilib/UIResourceManager.h"
 #include "platform/WebEngineLoader.h"
 
 #include <shlwapi.h>
+
+#include <string>
 
 namespace {
 
@@ -33,16 +37,62 @@ void SetupSkin() {
     RegisterArchive();
 }
 
-void EnsureWebEngine() {
+void EnsureWebEngine(bool cleanProfile) {
     const CDuiString path = CPaintManagerUI::GetInstancePath() + L"node.dll";
     if (!PathFileExistsW(path.GetData())) {
         MessageBoxW(nullptr, L"node.dll not found!", L"ERROR", MB_OK);
         return;
     }
+    const std::string profile = ToUtf8(BrowserProfileFolder().c_str());
+    wkeSettings settings{};
+    settings.size = sizeof settings;
+    settings.profilePath = profile.empty() ? nullptr : profile.c_str();
+    settings.cleanProfile = cleanProfile ? 1 : 0;
     g_webEngineDllPath = path.GetData();
-    LoadWebEngine(nullptr);
+    LoadWebEngine(&settings);
     // The path lives only for this call.
     g_webEngineDllPath = L"node.dll";
+}
+
+bool TakeSwitch(int& argc, wchar_t** argv, const wchar_t* name) {
+    if (!argv) return false;
+    bool found = false;
+    int kept = argc > 0 ? 1 : 0;  // the program's own name stays first
+    for (int i = kept; i < argc; ++i) {
+        if (argv[i] && _wcsicmp(argv[i], name) == 0) {
+            found = true;
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    for (int i = kept; i < argc; ++i) argv[i] = nullptr;
+    argc = kept;
+    return found;
+}
+
+namespace {
+
+// The launcher windows there can be, in the order a player meets them.
+BOOL CALLBACK BringLauncherWindowForward(HWND hwnd, LPARAM) {
+    wchar_t name[32] = {};
+    if (!IsWindowVisible(hwnd) || !GetClassNameW(hwnd, name, 32)) return TRUE;
+    if (wcscmp(name, L"UpdateWnd") != 0 && wcscmp(name, L"LoginWnd") != 0 && wcscmp(name, L"ORVEL_GAME_HOST") != 0)
+        return TRUE;
+    if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
+    SetForegroundWindow(hwnd);
+    return FALSE;
+}
+
+}  // namespace
+
+UniqueHandle TakeLauncherMutex() {
+    UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kMutexName));
+    if (!mutex) return mutex;
+    // An abandoned mutex is ours too: its launcher ended without letting go.
+    const DWORD taken = WaitForSingleObject(mutex.Get(), kOtherLauncherWaitMs);
+    if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) return mutex;
+    EnumWindows(BringLauncherWindowForward, 0);
+    return UniqueHandle();
 }
 
 FirstPhase ChooseFirstPhase(const CDuiString& updateUrl, int argc, wchar_t** argv, bool engineLoaded,

@@ -3,17 +3,35 @@
 
 #include "duilib/UIString.h"
 
+#include "common/Handles.h"
+
 // The prefix that the shell's protocol handler puts in front of a game address.
 constexpr wchar_t kGameAddressPrefix[] = L"orvelclient://";
 constexpr wchar_t kMutexName[] = L"Orvel_client";
+// The launcher's own switch: the browser starts with an empty profile (the player's stored
+// logins, page settings and cache are removed first).
+constexpr wchar_t kCleanProfileSwitch[] = L"--clean-profile";
+// How long a launcher waits for another one to end before it gives way to it. A launcher that
+// restarts itself starts the new one just before it ends.
+constexpr DWORD kOtherLauncherWaitMs = 10000;
+
+// Removes every `name` (any letter case) from the argument vector, moving the later arguments
+// down; true when there was one.
+bool TakeSwitch(int& argc, wchar_t** argv, const wchar_t* name);
+
+// The launcher runs once at a time for a user, so that one browser uses the player's profile:
+// takes the named mutex, waiting up to kOtherLauncherWaitMs for a launcher that holds it.
+// Empty when another launcher keeps it; its window is then brought to the front.
+UniqueHandle TakeLauncherMutex();
 
 // Selects the skin archive held in the program's resources (type "ZIPRES", name "SKIN") and
 // registers its id table. Without the archive the framework reads skin files from the folder
 // "Orvel\client\" beside the program.
 void SetupSkin();
 
-// Loads node.dll from beside the program, or tells the user that it is missing.
-void EnsureWebEngine();
+// Loads node.dll from beside the program, its browser on the player's profile (emptied first when
+// `cleanProfile`), or tells the user that it is missing.
+void EnsureWebEngine(bool cleanProfile);
 
 // The first window phase.
 enum class FirstPhase {

@@ -111,6 +111,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.not_found()
             with open(self.server.installer, "rb") as f:
                 return 200, "application/octet-stream", f.read()
+        if path == "/remembered":
+            return 204, "text/plain; charset=utf-8", b""  # the login page's report, for the log
         if path == "/" or path == "":
             path = "/login.html"
         # Only plain names below the site folder; nothing can climb out of it.

@@ -33,10 +33,20 @@ protected:
         ASSERT_TRUE(m_launcher.Start(m_copy.Program(), arguments, m_copy.Folder() + L"engine.log"));
     }
 
+    // The engine's start as the launcher asked for it: the line of wkeInitializeEx in its log.
+    std::string EngineStart() const {
+        for (const std::string& line : m_launcher.LogLines())
+            if (line.rfind("wkeInitializeEx ", 0) == 0) return line;
+        return std::string();
+    }
+
     LauncherFolder m_copy{L"orvel_launcher_"};
     LoopbackHttpServer m_server;
     wkefake::RemoteEngine m_launcher;
 };
+
+// The browser's profile, as the log quotes it: the user's own, kept from run to run.
+constexpr char kProfileInLog[] = "\\\\AppData\\\\Local\\\\Tolma Launcher\\\\Browser\" ";
 
 TEST_F(LauncherProcessTest, MissingEngineIsReportedAndStartUpGoesOn) {
     m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
@@ -95,7 +105,8 @@ TEST_F(LauncherProcessTest, MissingEngineStillLetsTheUpdateWindowWork) {
 TEST_F(LauncherProcessTest, GameAddressOnTheCommandLineOpensTheGameWindow) {
     m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111203")));
     ASSERT_TRUE(wkefake::CopyEngineDll(wkefake::EngineDll::Complete, m_copy.Folder()));
-    Launch(L"orvelclient://http://127.0.0.1:18480/game.html?sid=1");
+    // The launcher's own switch stands anywhere and is no address.
+    Launch(L"--CLEAN-PROFILE orvelclient://http://127.0.0.1:18480/game.html?sid=1");
     HWND host = nullptr;
     const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
     while (!host && GetTickCount64() < deadline) {
@@ -118,6 +129,7 @@ TEST_F(LauncherProcessTest, GameAddressOnTheCommandLineOpensTheGameWindow) {
         }
     }
     EXPECT_TRUE(loaded);
+    EXPECT_NE(EngineStart().find(std::string(kProfileInLog) + "1"), std::string::npos) << EngineStart();
 }
 
 TEST_F(LauncherProcessTest, WithoutArgumentTheLoginWindowOpens) {
@@ -132,6 +144,18 @@ TEST_F(LauncherProcessTest, WithoutArgumentTheLoginWindowOpens) {
     EXPECT_EQ(1100, bounds.right - bounds.left);
     EXPECT_EQ(550, bounds.bottom - bounds.top);
     EXPECT_EQ(1u, m_server.Requests().size());
+    EXPECT_NE(EngineStart().find(std::string(kProfileInLog) + "0"), std::string::npos) << EngineStart();
+
+    // A second launcher meets the first one's mutex: it gives way without starting an engine (and
+    // so a browser on the same profile) or asking the server anything.
+    wkefake::RemoteEngine second;
+    ASSERT_TRUE(second.Start(m_copy.Program(), L"", m_copy.Folder() + L"second-engine.log"));
+    const auto exitCode = second.WaitForExit(kTimeoutMs);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(0u, *exitCode);
+    EXPECT_TRUE(second.LogLines().empty());
+    EXPECT_EQ(1u, m_server.Requests().size());
+    EXPECT_TRUE(IsWindowVisible(login));
 }
 
 TEST_F(LauncherProcessTest, UnusableEngineEndsStartUpWithoutWindows) {

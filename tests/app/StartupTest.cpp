@@ -40,6 +40,24 @@ TEST(ChooseFirstPhase, ArgumentWithoutPrefixIsTheAddressAndLaterOnesAreIgnored) 
     EXPECT_STREQ(L"http://game.example/", choice.address.GetData());
 }
 
+TEST(TakeSwitch, TakesTheSwitchWhereverItStandsSoTheAddressComesFirst) {
+    std::vector<const wchar_t*> arguments = {L"C:\\Orvel\\OrvelClient.exe", L"--Clean-Profile",
+                                             L"orvelclient://http://a/", kCleanProfileSwitch};
+    std::vector<wchar_t*> argv;
+    for (const wchar_t* argument : arguments) argv.push_back(const_cast<wchar_t*>(argument));
+    int argc = static_cast<int>(argv.size());
+    EXPECT_TRUE(TakeSwitch(argc, argv.data(), kCleanProfileSwitch));
+    ASSERT_EQ(argc, 2);
+    EXPECT_STREQ(argv[1], L"orvelclient://http://a/");
+    EXPECT_FALSE(TakeSwitch(argc, argv.data(), kCleanProfileSwitch));
+    EXPECT_EQ(argc, 2);
+    // A switch that merely starts the same way is an argument like any other.
+    wchar_t* similar[] = {const_cast<wchar_t*>(L"x.exe"), const_cast<wchar_t*>(L"--clean-profiles")};
+    int similarCount = 2;
+    EXPECT_FALSE(TakeSwitch(similarCount, similar, kCleanProfileSwitch));
+    EXPECT_EQ(similarCount, 2);
+}
+
 TEST(ChooseFirstPhase, PrefixAloneLeavesNothingToShow) {
     Choice choice = Choose(L"", {L"orvelclient://"});
     EXPECT_EQ(FirstPhase::None, choice.phase);

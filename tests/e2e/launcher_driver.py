@@ -34,6 +34,10 @@ EXIT_QUESTION = "Bạn muốn thoát không?"
 USER_AGENT = ("Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
               "Chrome/86.0.4240.111 Safari/537.36 OrvelClient/2.0")
 
+# The launcher's browser profile, kept from run to run under the Wine prefix's %LOCALAPPDATA%.
+PROFILE_MARK = "/AppData/Local/Tolma Launcher/Browser"
+CLEAN_PROFILE = "--clean-profile"
+
 # Window classes of the launcher's windows.
 LOGIN_CLASS, GAME_CLASS, UPDATE_CLASS = "LoginWnd", "ORVEL_GAME_HOST", "UpdateWnd"
 POPUP_CLASS, DIALOG_CLASS = "WkeWebWindow", "#32770"
@@ -239,9 +243,9 @@ class Session:
 
     # --- processes ---
 
-    def start_launcher(self):
-        self.launcher = subprocess.Popen([WINE64, str(self.app / "OrvelClient.exe")], cwd=self.app, env=self.env,
-                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+    def start_launcher(self, *arguments):
+        self.launcher = subprocess.Popen([WINE64, str(self.app / "OrvelClient.exe"), *arguments], cwd=self.app,
+                                         env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                          stderr=subprocess.DEVNULL)
         return self.launcher
 
@@ -275,9 +279,34 @@ class Session:
 
     @staticmethod
     def browser_processes():
-        # The engine's browsers and their watchdogs, of this Wine prefix.
+        # The launcher's browser and its watchdog, on the player's profile in this Wine prefix.
         prefix = os.environ.get("WINEPREFIX", "")
-        return set(Session.processes(lambda c: "wke-browser-" in c and prefix in c))
+        return set(Session.processes(lambda c: PROFILE_MARK in c and prefix in c))
+
+    def listening_sockets(self):
+        """(pid, port) of every listening TCP socket that a launcher of this folder or a process
+        of its browser holds."""
+        listening = {}
+        for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+            try:
+                rows = Path(table).read_text().splitlines()[1:]
+            except OSError:
+                continue
+            for row in rows:
+                fields = row.split()
+                if len(fields) > 9 and fields[3] == "0A":  # LISTEN
+                    listening[fields[9]] = int(fields[1].rsplit(":", 1)[1], 16)
+        found = []
+        for pid in set(self.launcher_processes()) | self.browser_processes():
+            try:
+                links = [os.readlink(f) for f in Path(f"/proc/{pid}/fd").iterdir()]
+            except OSError:
+                continue
+            for link in links:
+                inode = link[len("socket:["):-1] if link.startswith("socket:[") else None
+                if inode in listening:
+                    found.append((pid, listening[inode]))
+        return found
 
     def end_processes(self):
         # Killing a launcher closes its browser's lifeline, and the watchdog ends the browser;
@@ -517,6 +546,14 @@ def close_game(session, game, answer):
         raise Failure(f"the exit confirmation reads {dialog['text']!r}")
     session.answer(dialog, answer)
     wait_for("message box to close", 20, lambda: not session.windows(DIALOG_CLASS))
+
+
+def remembered(session, count):
+    """What the login page found of the last player, at its `count`-th showing: (the name in local
+    storage, the name in its cookie)."""
+    entry = session.publisher.wait_request("/remembered", 30, count=count)[count - 1]
+    query = dict(part.split("=", 1) for part in entry["target"].split("?", 1)[1].split("&"))
+    return query.get("storage", ""), query.get("cookie", "")
 
 
 def served_document(game=GAME, agent=AGENT):

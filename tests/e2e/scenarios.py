@@ -11,10 +11,10 @@ import argparse
 import sys
 import time
 
-from launcher_driver import (FIRST_WINDOW_SECONDS, GAME_CLASS, GAME_TITLE, LOGIN_CLASS, NEWER_VERSION,
-                             OWN_VERSION, POPUP_CLASS, UPDATE_CLASS, Build, Failure, Session, bridge_button,
-                             close_game, document_value, game_link, installer_records, log, log_in,
-                             served_document, sha256_of, wait_for)
+from launcher_driver import (CLEAN_PROFILE, FIRST_WINDOW_SECONDS, GAME_CLASS, GAME_TITLE, LOGIN_CLASS,
+                             NEWER_VERSION, OWN_VERSION, POPUP_CLASS, UPDATE_CLASS, Build, Failure, Session,
+                             bridge_button, close_game, document_value, game_link, installer_records, log,
+                             log_in, remembered, served_document, sha256_of, wait_for)
 
 
 def login(build):
@@ -61,6 +61,47 @@ def return_to_login(build):
         s.publisher.wait_request("/client/qemox/Velmark/config.xml", 60, count=2)
         s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS, exclude_pids={first})
         s.publisher.wait_request("/login.html", 30, count=2)
+        s.publisher.check_page_agents()
+
+
+def kept_profile(build):
+    """What the pages keep (local storage, a cookie with an expiry) is there at the next start, also
+    after the launcher and its browser were killed; the clean-profile switch starts without it. No
+    launcher or browser process listens on a TCP port meanwhile."""
+    with Session(build, "kept-profile") as s:
+        s.start_launcher(CLEAN_PROFILE)
+        if remembered(s, 1) != ("", ""):
+            raise Failure(f"a clean profile remembered {remembered(s, 1)}")
+        game = log_in(s, user="player7")
+        listening = s.listening_sockets()
+        if listening:
+            raise Failure(f"listening sockets (pid, port) while the game runs: {listening}")
+        close_game(s, game, "Yes")
+        if s.wait_exit(30) != 0:
+            raise Failure("the launcher did not end with exit code 0")
+
+        s.start_launcher()
+        s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS)
+        if remembered(s, 2) != ("player7", "player7"):
+            raise Failure(f"the next start remembered {remembered(s, 2)}, not player7 in storage and cookie")
+        # The player's machine stops hard: launcher and browser are killed, nothing tidies up.
+        for pid in set(s.launcher_processes()) | s.browser_processes():
+            s.kill(pid)
+        wait_for("launcher and browser to end", 20, lambda: not s.launcher_processes() and not s.browser_processes())
+
+        s.start_launcher()
+        login = s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS)
+        if remembered(s, 3) != ("player7", "player7"):
+            raise Failure(f"after the kill the next start remembered {remembered(s, 3)}")
+        s.click(login, (20, 20))
+        s.key("alt+F4")
+        if s.wait_exit(30) != 0:
+            raise Failure("the login window's close did not end the launcher with exit code 0")
+
+        s.start_launcher(CLEAN_PROFILE)
+        s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS)
+        if remembered(s, 4) != ("", ""):
+            raise Failure(f"the clean-profile switch still remembered {remembered(s, 4)}")
         s.publisher.check_page_agents()
 
 
@@ -143,7 +184,7 @@ def demo(build, out, version):
         s.wait_exit(30)
 
 
-SCENARIOS = {f.__name__: f for f in (login, exit_confirmation, return_to_login, popups, update)}
+SCENARIOS = {f.__name__: f for f in (login, exit_confirmation, return_to_login, kept_profile, popups, update)}
 
 
 def main():

@@ -65,7 +65,12 @@ namespace {
 void WKE_CALL ENTRY(wkeInitializeEx)(const wkeSettings* settings) {
     OpenLogFromEnvironment();
     StartCommandChannel();
-    Plain("wkeInitializeEx").Ptr(settings);
+    // The profile the caller asks for, as far as its record holds it.
+    const bool hasProfile = settings && settings->size >= static_cast<int>(sizeof(wkeSettings));
+    Plain("wkeInitializeEx")
+        .Ptr(settings)
+        .Narrow(hasProfile && settings->profilePath ? settings->profilePath : "")
+        .Int(hasProfile ? settings->cleanProfile : 0);
 }
 #endif
 

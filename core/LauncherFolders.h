@@ -1,0 +1,12 @@
+// Where the launcher keeps what it keeps for the player: one folder per Windows user under the
+// local application data, named after the product.
+#pragma once
+
+#include <string>
+
+// "<LocalAppData>\Tolma Launcher\", ending with a backslash; empty when the system cannot say.
+std::wstring LauncherDataFolder();
+
+// The profile of the launcher's browser, kept from run to run (cookies, local storage, IndexedDB,
+// the HTTP cache): "<LocalAppData>\Tolma Launcher\Browser". Empty when the system cannot say.
+std::wstring BrowserProfileFolder();
