@@ -62,12 +62,14 @@ bool CdpConnection::OpenDispatch() {
     return true;
 }
 
-bool CdpConnection::Open(std::unique_ptr<PipeStream> stream, ReaderFilter filter, EventHandler handler) {
+bool CdpConnection::Open(std::unique_ptr<PipeStream> stream, TextFilter textFilter, ReaderFilter filter,
+                         EventHandler handler) {
     if (!m_window || !stream || m_pipe) return false;
     m_pipe = std::make_unique<DevToolsPipe>(std::move(stream));
     wchar_t tracePath[MAX_PATH];
     DWORD n = GetEnvironmentVariableW(L"WKE_DEVTOOLS_LOG", tracePath, MAX_PATH);
     if (n > 0 && n < MAX_PATH) m_trace = _wfopen(tracePath, L"ab");
+    m_textFilter = std::move(textFilter);
     m_filter = std::move(filter);
     m_handler = std::move(handler);
 
@@ -222,6 +224,7 @@ void CdpConnection::ReaderLoop() {
             if (id >= 0) Answer(id, false, Json());
             continue;
         }
+        if (m_textFilter && m_textFilter(text)) continue;
         bool parsed = false;
         Json message = Json::Parse(text.data(), text.size(), &parsed);
         if (!parsed || !message.IsObject()) continue;

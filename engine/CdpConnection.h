@@ -22,6 +22,9 @@
 
 class CdpConnection {
 public:
+    // Runs on the reader thread for every message before it is parsed; returns true when it has
+    // dealt with the message completely from its text (then nothing else sees it).
+    using TextFilter = std::function<bool(const std::string& text)>;
     // Runs on the reader thread for every event before it is posted; returns true when it has
     // dealt with the event completely (then nothing is posted).
     using ReaderFilter = std::function<bool(const Json& message)>;
@@ -38,7 +41,7 @@ public:
     // Makes the hidden window that runs posted tasks. Call on the UI thread, before Open.
     bool OpenDispatch();
     // Takes the browser's pipe and starts the reader. Any thread, once the dispatch window exists.
-    bool Open(std::unique_ptr<PipeStream> stream, ReaderFilter filter, EventHandler handler);
+    bool Open(std::unique_ptr<PipeStream> stream, TextFilter textFilter, ReaderFilter filter, EventHandler handler);
     // Ends the connection (the browser quits when its pipe ends) and waits for the reader, which
     // ends with it. Any thread but the reader.
     void Disconnect();
@@ -89,6 +92,7 @@ private:
     std::unique_ptr<DevToolsPipe> m_pipe;  // owned; set by Open
     HWND m_window = nullptr;  // owned: hidden message-only window on the UI thread
     std::thread m_reader;     // owned: joined by Close
+    TextFilter m_textFilter;
     ReaderFilter m_filter;
     EventHandler m_handler;
 

@@ -63,7 +63,7 @@ bool Engine::Begin(const wkeSettings* settings) {
     // nothing uses before it has been joined) and the members it sets, read after the join.
     m_starter = std::thread([this, browser, profile, clean] {
         m_browserStarted = m_browser.Start(browser, profile, clean, kBrowserStartTimeoutMs) &&
-                           m_cdp.Open(m_browser.TakeStream(),
+                           m_cdp.Open(m_browser.TakeStream(), [this](const std::string& text) { return OnReaderText(text); },
                                       [this](const Json& message) { return OnReaderMessage(message); },
                                       [this](const Json& message) { OnEvent(message); });
         Json version;
@@ -111,28 +111,85 @@ bool Engine::Connect() {
     return true;
 }
 
+bool Engine::OnReaderText(const std::string& text) {
+    ScreencastFrame frame;
+    if (!ParseScreencastFrame(text, frame)) return false;
+    DeliverFrame(frame, text.data() + frame.dataOffset, frame.dataSize);
+    return true;
+}
+
+std::shared_ptr<DecodedFrame> Engine::DecodeOnReader(const char* base64, size_t size) {
+    // Decoding is the expensive part of a frame; it stays off the UI thread, in memory that is
+    // used again frame after frame.
+    static thread_local bool comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    static thread_local std::string bytes;
+    std::shared_ptr<DecodedFrame> frame = m_frames.Take();
+    if (comReady && DecodeBase64(base64, size, bytes) && DecodeImage(bytes, *frame)) return frame;
+    m_cdp.Trace('!', "undecodable image, " + std::to_string(bytes.size()) + " bytes, COM " +
+                         (comReady ? "ready" : "not ready"));
+    return nullptr;
+}
+
+void Engine::DeliverFrame(const ScreencastFrame& screencast, const char* data, size_t size) {
+    const std::string& session = screencast.session;
+    // The acknowledgement asks for the next frame. Sent before decoding while the UI thread has
+    // taken the last one, the browser makes the next frame while this one is decoded; otherwise
+    // it waits for the UI thread, so frames never run more than one ahead of what it has taken.
+    bool ackNow = false;
+    {
+        std::lock_guard<std::mutex> lock(m_ackLock);
+        FrameAcks& acks = m_acks[session];
+        if (!acks.uiBusy) {
+            acks.uiBusy = ackNow = true;
+        } else {
+            acks.held = true;
+            acks.heldId = screencast.ackId;
+        }
+    }
+    if (ackNow) SendFrameAck(session, screencast.ackId);
+    std::shared_ptr<DecodedFrame> frame = DecodeOnReader(data, size);
+    const double scrollX = screencast.scrollX, scrollY = screencast.scrollY;
+    m_cdp.PostToUi([this, session, frame, scrollX, scrollY] {
+        auto it = m_bySession.find(session);
+        if (frame && it != m_bySession.end()) it->second->ApplyFrame(*frame, scrollX, scrollY);
+        FrameTaken(session);
+    });
+}
+
+void Engine::FrameTaken(const std::string& session) {
+    int heldId = 0;
+    bool held = false;
+    {
+        std::lock_guard<std::mutex> lock(m_ackLock);
+        auto it = m_acks.find(session);
+        if (it == m_acks.end()) return;
+        FrameAcks& acks = it->second;
+        // The frame that came meanwhile is on its way to this thread already: it keeps it busy.
+        held = acks.held;
+        heldId = acks.heldId;
+        acks.held = false;
+        acks.uiBusy = held;
+    }
+    if (held) SendFrameAck(session, heldId);
+}
+
+void Engine::SendFrameAck(const std::string& session, int ackId) {
+    Json ack = Json::Object();
+    ack.Set("sessionId", ackId);
+    m_cdp.Send("Page.screencastFrameAck", ack, session);
+}
+
 bool Engine::OnReaderMessage(const Json& message) {
     const std::string& method = message["method"].AsString();
     if (method == "Page.screencastFrame") {
-        // Decoding is the expensive part of a frame; it stays off the UI thread.
-        static thread_local bool comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         const Json& params = message["params"];
-        auto frame = std::make_shared<DecodedFrame>();
-        std::string bytes;
-        const int ackId = params["sessionId"].AsInt();
-        const std::string session = message["sessionId"].AsString();
-        if (!comReady || !DecodeBase64(params["data"].AsString(), bytes) || !DecodeImage(bytes, *frame)) {
-            m_cdp.Trace('!', "undecodable frame, " + std::to_string(bytes.size()) + " bytes, COM " +
-                                 (comReady ? "ready" : "not ready"));
-            Json ack = Json::Object();
-            ack.Set("sessionId", ackId);
-            m_cdp.Send("Page.screencastFrameAck", ack, session);
-            return true;
-        }
-        m_cdp.PostToUi([this, session, frame, ackId] {
-            auto it = m_bySession.find(session);
-            if (it != m_bySession.end()) it->second->ApplyFrame(*frame, ackId);
-        });
+        ScreencastFrame frame;
+        frame.session = message["sessionId"].AsString();
+        frame.ackId = params["sessionId"].AsInt();
+        frame.scrollX = params["metadata"]["scrollOffsetX"].AsNumber();
+        frame.scrollY = params["metadata"]["scrollOffsetY"].AsNumber();
+        const std::string& data = params["data"].AsString();
+        DeliverFrame(frame, data.data(), data.size());
         return true;
     }
     if (method == "Fetch.requestPaused" || method == "Target.detachedFromTarget") {
@@ -267,8 +324,10 @@ WebView* Engine::CreateView(bool offscreen, wkeWindowType type, HWND parent, int
 }
 
 bool Engine::AttachView(WebView* view) {
+    // A window of its own for each page: a page shares its window's visibility, and only the
+    // front tab of a window counts as shown.
     Json create = Json::Object();
-    create.Set("url", "about:blank");
+    create.Set("url", "about:blank").Set("newWindow", true);
     Json created;
     if (!m_cdp.Call("Target.createTarget", create, "", kCommandTimeoutMs, &created)) return false;
     const std::string targetId = created["targetId"].AsString();
@@ -286,6 +345,8 @@ void Engine::DestroyView(WebView* view) {
     if (view->Attached()) {
         m_bySession.erase(view->Session());
         m_gate.RemovePage(view->Session());
+        std::lock_guard<std::mutex> lock(m_ackLock);
+        m_acks.erase(view->Session());
     }
     view->BeginDestroy();
     // A callback of this view may be running further up the stack: delete from the message loop.

@@ -17,6 +17,7 @@
 #include "engine/BrowserProcess.h"
 #include "engine/CdpConnection.h"
 #include "engine/NavigationGate.h"
+#include "engine/ScreencastFrame.h"
 #include "engine/ScriptValues.h"
 #include "platform/wke.h"
 
@@ -36,6 +37,8 @@ public:
     bool EnsureConnected();
 
     CdpConnection& Cdp() { return m_cdp; }
+    // Reader thread: a base64 image decoded into a frame of the pool; null when it is none.
+    std::shared_ptr<DecodedFrame> DecodeOnReader(const char* base64, size_t size);
     NavigationGate& Gate() { return m_gate; }  // any thread
     ScriptValueStore& Values() { return m_values; }
     const std::string& DefaultUserAgent() const { return m_defaultUserAgent; }
@@ -64,7 +67,13 @@ private:
     bool Begin(const wkeSettings* settings);
     bool Connect();
     bool AttachView(WebView* view);
+    bool OnReaderText(const std::string& text);  // reader thread: frames, from their text
     bool OnReaderMessage(const Json& message);  // reader thread
+    // Reader thread: decodes a frame's base64 image and hands it to its view on the UI thread.
+    void DeliverFrame(const ScreencastFrame& frame, const char* data, size_t size);
+    // UI thread: a view has taken its frame; a held acknowledgement goes out.
+    void FrameTaken(const std::string& session);
+    void SendFrameAck(const std::string& session, int ackId);  // any thread
     // Reader thread: lets a stopped document request go on, or hands it to its view's handler.
     bool OnRequestPaused(const std::string& session, const Json& params);
     void OnEvent(const Json& message);          // UI thread
@@ -76,6 +85,7 @@ private:
     State m_state = State::Starting;
     CdpConnection m_cdp;
     NavigationGate m_gate;
+    FramePool m_frames;  // reader thread takes, UI thread gives back
     ScriptValueStore m_values;
     DWORD m_uiThread = 0;
     std::string m_defaultUserAgent;
@@ -84,6 +94,15 @@ private:
     std::map<std::string, WebView*> m_bySession;         // not owned
     std::vector<WebView*> m_unattached;                  // not owned: made while starting, in order
     std::set<std::wstring*> m_strings;                   // owned
+
+    // Acknowledgements of each page's frames (see DeliverFrame), by session.
+    struct FrameAcks {
+        bool uiBusy = false;  // a frame is on its way to the UI thread, not yet taken
+        bool held = false;    // the acknowledgement of the frame after it waits...
+        int heldId = 0;       // ...with this id
+    };
+    std::mutex m_ackLock;  // guards m_acks
+    std::map<std::string, FrameAcks> m_acks;
 
     // Written by the reader thread as pages attach, read by CreateView.
     std::mutex m_attachLock;

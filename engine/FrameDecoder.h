@@ -1,9 +1,17 @@
-// Turns the browser's encoded frames (base64 PNG or JPEG) into 32-bit BGRA pixels with WIC.
+// Turns the browser's encoded frames (base64 JPEG or PNG) into 32-bit BGRA pixels. What the
+// browser sends (JPEG while a page moves, PNG once it rests) is decoded by engine/JpegDecoder and
+// engine/PngDecoder; anything else by the system's codecs (WIC).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// Frames larger than this either way, or than this many pixels, are refused (a 32-bit process
+// could not hold many of them).
+constexpr int kMaxFrameSide = 8192;
+constexpr size_t kMaxFramePixels = 16u * 1024u * 1024u;
 
 struct DecodedFrame {
     int width = 0;
@@ -11,9 +19,13 @@ struct DecodedFrame {
     std::vector<uint32_t> pixels;  // top-down rows of `width` pixels, 0xAARRGGBB
 };
 
-// Decodes standard base64; false on a character outside the alphabet.
-bool DecodeBase64(const std::string& text, std::string& bytes);
+// Decodes standard base64 (line breaks and padding are passed over) into `bytes`, whose memory is
+// reused; false on a character outside the alphabet.
+bool DecodeBase64(const char* text, size_t size, std::string& bytes);
+inline bool DecodeBase64(const std::string& text, std::string& bytes) {
+    return DecodeBase64(text.data(), text.size(), bytes);
+}
 
-// Decodes a PNG or JPEG image. The calling thread must have initialised COM. Images larger than
-// 8192 pixels in either direction are refused.
+// Decodes a JPEG or PNG image into `frame`, whose memory is reused when the size stays. The
+// calling thread must have initialised COM (for what is not JPEG).
 bool DecodeImage(const std::string& bytes, DecodedFrame& frame);

@@ -36,9 +36,7 @@ void WebView::Attach(std::string targetId, std::string sessionId) {
     pattern.Set("urlPattern", "*").Set("resourceType", "Document").Set("requestStage", "Request");
     fetch.Set("patterns", Json::Array().Push(pattern));
     Send("Fetch.enable", fetch);
-    Json focus = Json::Object();
-    focus.Set("enabled", true);
-    Send("Emulation.setFocusEmulationEnabled", focus);
+    ApplyFocus();
     Json binding = Json::Object();
     binding.Set("name", kNativeBindingName);
     Send("Runtime.addBinding", binding);
@@ -47,9 +45,19 @@ void WebView::Attach(std::string targetId, std::string sessionId) {
     Send("Page.addScriptToEvaluateOnNewDocument", titles);
     ApplyUserAgent();
     Resize(m_width, m_height);
-    Json screencast = Json::Object();
-    screencast.Set("format", "png").Set("everyNthFrame", 1);
-    Send("Page.startScreencast", screencast);
+    if (!m_hidden) StartFrames();
+    // The page's browser window (each view has one of its own) decides whether the page is
+    // shown: minimised, the page is hidden as in a background tab.
+    Json target = Json::Object();
+    target.Set("targetId", m_targetId);
+    WebView* view = this;
+    wkeWebView own = Handle();
+    Engine* owner = &m_engine;
+    m_engine.Cdp().SendWithReply("Browser.getWindowForTarget", target, "", [view, own, owner](const Json& result) {
+        if (owner->Find(own) != view || !result["windowId"].IsNumber()) return;
+        view->m_windowId = result["windowId"].AsNumber();
+        if (view->m_hidden) view->ApplyVisibility();
+    });
     // What the caller asked of the view before it had its page, in the order asked.
     std::vector<std::pair<std::string, Json>> waiting;
     waiting.swap(m_waitingCommands);
@@ -90,6 +98,11 @@ void WebView::InstallBinding(const std::string& name) {
 }
 
 void WebView::BeginDestroy() {
+    if (m_restTimer) {
+        KillTimer(nullptr, m_restTimer);
+        RestTimers().erase(m_restTimer);
+        m_restTimer = 0;
+    }
     if (Attached()) {
         Json close = Json::Object();
         close.Set("targetId", m_targetId);
@@ -165,16 +178,109 @@ void WebView::LoadUrl(const std::string& url) {
     });
 }
 
-void WebView::ApplyFrame(const DecodedFrame& frame, int ackId) {
+void WebView::StartFrames() {
+    Json screencast = Json::Object();
+    screencast.Set("format", "jpeg").Set("quality", kFrameQuality).Set("everyNthFrame", 1);
+    Send("Page.startScreencast", screencast);
+}
+
+void WebView::SetPageVisible(bool visible) {
+    if (m_hidden == !visible) return;
+    m_hidden = !visible;
+    if (Attached()) ApplyVisibility();
+}
+
+void WebView::ApplyVisibility() {
+    // No frames for what nobody sees; the browser stops making them once its window is minimised.
+    if (m_hidden) {
+        Send("Page.stopScreencast");
+    } else {
+        StartFrames();
+    }
+    ApplyFocus();
+    if (m_windowId == 0) return;  // applied once the browser has said which window it is
+    Json bounds = Json::Object();
+    bounds.Set("windowState", m_hidden ? "minimized" : "normal");
+    Json params = Json::Object();
+    params.Set("windowId", m_windowId).Set("bounds", bounds);
+    m_engine.Cdp().Send("Browser.setWindowBounds", params);
+}
+
+void WebView::ApplyFrame(const DecodedFrame& frame, double scrollX, double scrollY) {
     if (m_destroyed) return;
-    RECT changed = m_frame.Update(frame);
-    // The acknowledgement asks for the next frame: the browser never runs ahead of this thread.
-    Json ack = Json::Object();
-    ack.Set("sessionId", ackId);
-    Send("Page.screencastFrameAck", ack);
+    m_scrollX = scrollX;
+    m_scrollY = scrollY;
+    const RECT changed = m_frame.Update(frame);
+    // A frame that changes nothing (the browser sends one when the exact picture is taken, say)
+    // leaves a question for the exact picture standing.
+    if (IsRectEmpty(&changed)) return;
+    ++m_frameSerial;
+    // What changed is only nearly right (JPEG); once the page rests it is asked for exactly.
+    UnionRect(&m_lossyArea, &m_lossyArea, &changed);
+    m_restTimer = SetTimer(nullptr, m_restTimer, kRestMs, &WebView::OnRestTimer);
+    if (m_restTimer) RestTimers()[m_restTimer] = Handle();
+    ShowChange(changed);
+}
+
+void WebView::ShowChange(const RECT& changed) {
     if (IsRectEmpty(&changed)) return;
     if (m_window) InvalidateRect(m_window, &changed, FALSE);
     if (onPaint.fn)
         onPaint.fn(Handle(), onPaint.param, m_frame.Dc(), changed.left, changed.top, changed.right - changed.left,
                    changed.bottom - changed.top);
+}
+
+std::map<UINT_PTR, wkeWebView>& WebView::RestTimers() {
+    static std::map<UINT_PTR, wkeWebView> timers;  // UI thread only
+    return timers;
+}
+
+void CALLBACK WebView::OnRestTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    auto& timers = RestTimers();
+    auto it = timers.find(id);
+    if (it == timers.end()) return;
+    const wkeWebView handle = it->second;
+    timers.erase(it);
+    Engine* engine = Engine::Get();
+    WebView* view = engine ? engine->Find(handle) : nullptr;
+    if (!view || view->m_restTimer != id) return;
+    view->m_restTimer = 0;
+    view->AskExactPicture();
+}
+
+void WebView::AskExactPicture() {
+    RECT area{};
+    const RECT whole{0, 0, m_frame.Width(), m_frame.Height()};
+    if (m_hidden || !Attached() || !IntersectRect(&area, &m_lossyArea, &whole)) return;
+    // The region the moving frames changed, losslessly, in the page's coordinates (scrolled).
+    Json clip = Json::Object();
+    clip.Set("x", area.left + m_scrollX).Set("y", area.top + m_scrollY);
+    clip.Set("width", static_cast<int>(area.right - area.left)).Set("height", static_cast<int>(area.bottom - area.top));
+    clip.Set("scale", 1);
+    Json params = Json::Object();
+    params.Set("format", "png").Set("clip", clip);
+    Engine* engine = &m_engine;
+    const wkeWebView handle = Handle();
+    const unsigned serial = m_frameSerial;
+    m_engine.Cdp().SendWithReply(
+        "Page.captureScreenshot", params, m_session,
+        [engine, handle, serial, area](const Json& result) {
+            const std::string& data = result["data"].AsString();
+            std::shared_ptr<DecodedFrame> picture = data.empty() ? nullptr : engine->DecodeOnReader(data.data(), data.size());
+            if (!picture) return;
+            engine->Cdp().PostToUi([engine, handle, serial, area, picture] {
+                if (WebView* view = engine->Find(handle)) view->ApplyExact(*picture, area, serial);
+            });
+        },
+        true);
+}
+
+void WebView::ApplyExact(const DecodedFrame& picture, const RECT& area, unsigned serial) {
+    // A frame that came after the question shows a newer page, and asks again once it rests.
+    if (m_destroyed || serial != m_frameSerial || picture.width != area.right - area.left ||
+        picture.height != area.bottom - area.top)
+        return;
+    SetRectEmpty(&m_lossyArea);
+    ShowChange(m_frame.Patch(picture, area.left, area.top));
 }

@@ -58,7 +58,14 @@ public:
 
     // Painting.
     void Paint(void* bits, int pitch) const { m_frame.CopyTo(bits, m_width, m_height, pitch); }
-    void ApplyFrame(const DecodedFrame& frame, int ackId);
+    // A frame of the moving page (nearly exact); `scrollX`, `scrollY` say where the page was then.
+    void ApplyFrame(const DecodedFrame& frame, double scrollX, double scrollY);
+    // The exact picture of `area`, asked for once the page rested after the frame `serial`.
+    void ApplyExact(const DecodedFrame& picture, const RECT& area, unsigned serial);
+    // Whether the view's page is on the screen (a window view also shows or hides its window):
+    // a hidden page gets no frames and is hidden as in a background tab, its timers slowed to what
+    // a background tab's are; shown again, its current picture comes at once.
+    void SetPageVisible(bool visible);
 
     // Input. Each answers whether the event was handed to the page.
     bool FireMouse(unsigned message, int x, int y, unsigned flags);
@@ -118,6 +125,13 @@ private:
     // Sends a command to the page, or keeps it for the page while there is none yet.
     void Send(const std::string& method, Json params = Json());
     void ApplyUserAgent();
+    void StartFrames();
+    void ApplyVisibility();
+    void ApplyFocus();
+    void ShowChange(const RECT& changed);
+    void AskExactPicture();
+    static std::map<UINT_PTR, wkeWebView>& RestTimers();  // timer id -> view
+    static void CALLBACK OnRestTimer(HWND, UINT, UINT_PTR id, DWORD);
     void RefreshCaretAndCursor(int x, int y, bool withCursor);
 
     // Event handling, one per DevTools event this view cares about.
@@ -151,6 +165,19 @@ private:
     std::vector<std::pair<std::string, Json>> m_waitingCommands;  // asked before Attach
     bool m_pageRunning = false;              // the page has taken Setup's commands (see Setup)
     std::vector<std::string> m_pendingLoads;  // loads asked for before that, made once it has
+
+    // JPEG while the page moves: a fraction of what PNG costs to make and to decode.
+    static constexpr int kFrameQuality = 80;
+    // How long a page shows no new frame before it counts as at rest.
+    static constexpr UINT kRestMs = 150;
+    unsigned m_frameSerial = 0;  // frames that changed the picture so far
+    RECT m_lossyArea{};          // what moving frames changed since the last exact picture
+    double m_scrollX = 0;        // the page's scroll position with the last frame
+    double m_scrollY = 0;
+    UINT_PTR m_restTimer = 0;    // owned: a thread timer, re-armed by every frame
+    bool m_hidden = false;     // the caller says the page is not on the screen
+    bool m_focused = true;     // the caller says the view has the keyboard focus
+    double m_windowId = 0;     // the browser's window of the page; 0 until the browser has said
 
     HWND m_window = nullptr;  // owned: the native window of a window view (null for off-screen)
     HWND m_host = nullptr;    // not owned: the window the caller says the view belongs to

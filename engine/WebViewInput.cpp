@@ -93,8 +93,14 @@ bool WebView::FireContextMenu(int x, int y, unsigned flags) {
 }
 
 void WebView::SetFocus(bool focused) {
+    m_focused = focused;
+    ApplyFocus();
+}
+
+void WebView::ApplyFocus() {
+    // A page that counts as focused also counts as shown: a hidden one is never focused.
     Json params = Json::Object();
-    params.Set("enabled", focused);
+    params.Set("enabled", m_focused && !m_hidden);
     Send("Emulation.setFocusEmulationEnabled", params);
 }
 

@@ -64,6 +64,9 @@ LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return 1;
     case WM_SIZE:
+        // A minimised window shows nothing of its page (a hidden one was said so by its owner).
+        if (IsWindowVisible(hwnd) && (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED))
+            SetPageVisible(wParam != SIZE_MINIMIZED);
         if (LOWORD(lParam) > 0 && HIWORD(lParam) > 0) Resize(LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_MOUSEMOVE:
@@ -121,6 +124,7 @@ LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void WebView::Show(bool show) {
     if (m_window) ShowWindow(m_window, show ? SW_SHOW : SW_HIDE);
+    SetPageVisible(show);
 }
 
 void WebView::MoveToCenter() {

@@ -207,6 +207,10 @@ LRESULT CGameWnd::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (this == g_pGameWnd) PostQuitMessage(0);
         break;
     case WM_SIZE:
+        // Minimised, the game's page is hidden as a background tab is: no frames, and a page that
+        // listens for it pauses itself.
+        if (m_webView && (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED))
+            wkeShowWindow(m_webView, wParam != SIZE_MINIMIZED);
         ResizeView();
         break;
     case WM_PAINT:

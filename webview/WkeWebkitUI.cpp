@@ -143,8 +143,15 @@ void CWkeWebkitUI::DoEvent(TEventUI& event) {
 }
 
 LRESULT CWkeWebkitUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
-    (void)wParam, (void)lParam;
+    (void)lParam;
     if (m_bDestroyed || !GetManager()) return 0;
+    if (uMsg == WM_SIZE) {
+        // The page is hidden while its window is minimised (it gets no frames then), and shown
+        // again with it. The window goes on with the message.
+        if (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED)
+            wkeShowWindow(m_webView, wParam != SIZE_MINIMIZED);
+        return 0;
+    }
     if (uMsg != WM_SETCURSOR && uMsg != WM_IME_STARTCOMPOSITION) return 0;
     if (GetManager()->FindControl(GetManager()->GetMousePos()) != this) return 0;
     if (uMsg == WM_SETCURSOR) {

@@ -29,7 +29,8 @@ public:
     void SetAttribute(const wchar_t* pstrName, const wchar_t* pstrValue) override;
     bool DoPaint(HDC hDC, const RECT& rcPaint, CControlUI* pStopControl) override;
 
-    // Swallows WM_SETCURSOR and places the input-method window while the mouse is over the page.
+    // Swallows WM_SETCURSOR and places the input-method window while the mouse is over the page;
+    // tells the engine the page is hidden while the window is minimised.
     LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 
     // Loads a URL; "file" addresses go to the engine's file loader unchanged.

@@ -118,6 +118,39 @@ TEST_F(EngineBrowserTest, OffscreenViewLoadsPagePaintsItAndReportsLoadEvents) {
     wkeDestroyWebView(view);
 }
 
+// A hidden view costs nothing: no frames, and its page is told, as a background tab is, so that it
+// can pause itself; its timers go on. Shown again, it paints what the page shows now, exactly.
+TEST_F(EngineBrowserTest, HiddenViewGetsNoFramesItsPageSeesHiddenAndShownAgainPaintsTheCurrentPicture) {
+    server.AddPage("/hide.html",
+                   "<html><body style='margin:0;background:#3366cc'><script>var seen=[];"
+                   "document.addEventListener('visibilitychange',function(){seen.push(document.visibilityState);"
+                   "if(document.hidden)setTimeout(function(){document.body.style.background='#cc3322';"
+                   "document.body.dataset.changed='yes';},50);});</script></body></html>");
+    LoadEvents events;
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeResize(view, 320, 200);
+    wkeOnPaintUpdated(view, OnPaint, &events);
+    const std::wstring url = server.Url("/hide.html");
+    wkeLoadURLW(view, url.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return PixelAt(view, 320, 200, 160, 100) == 0x3366CC; }));
+
+    wkeShowWindow(view, false);
+    EXPECT_TRUE(PumpUntil([&] { return ScriptText(view, wkeRunJS(view, "document.visibilityState")) == L"hidden"; }));
+    EXPECT_TRUE(PumpUntil([&] { return ScriptText(view, wkeRunJS(view, "document.body.dataset.changed")) == L"yes"; }))
+        << "the hidden page's timer did not run";
+    const int paintsWhileHidden = events.paints;
+    PumpUntil([] { return false; }, 1000);  // a second in which a shown page would have painted
+    EXPECT_EQ(events.paints, paintsWhileHidden);
+    EXPECT_EQ(PixelAt(view, 320, 200, 160, 100), 0x3366CCu) << "the view shows what it showed";
+
+    wkeShowWindow(view, true);
+    EXPECT_TRUE(PumpUntil([&] { return PixelAt(view, 320, 200, 160, 100) == 0xCC3322; }))
+        << std::hex << PixelAt(view, 320, 200, 160, 100);
+    EXPECT_EQ(ScriptText(view, wkeRunJS(view, "seen.join()")), L"hidden,visible");
+    wkeDestroyWebView(view);
+}
+
 TEST_F(EngineBrowserTest, FailedLoadAndSubFrameAreToldApart) {
     server.AddPage("/outer.html", "<html><body><iframe src='/inner.html'></iframe></body></html>");
     server.AddPage("/inner.html", "<html><body>inner</body></html>");

@@ -185,11 +185,15 @@ TEST_F(GameTest, CommandsGoToTheHostUnchanged) {
     EXPECT_EQ(g_commands[0].second, 0x6789);
 }
 
-TEST_F(GameTest, RestorePassesThroughMaximised) {
+// Minimised, the game's page is told it is hidden (it gets no frames and may pause itself);
+// restored, it is shown again.
+TEST_F(GameTest, RestorePassesThroughMaximisedAndThePageIsHiddenOnlyWhileMinimised) {
     Build();
     Show();
+    EXPECT_NE(ViewState().shown, std::optional<bool>(false));
     ShowWindow(m_game->HostWindow(), SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(m_game->HostWindow()));
+    EXPECT_EQ(ViewState().shown, std::optional<bool>(false));
     g_hostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         m_game->HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingHostProc)));
     // A double click on the caption sends the restore command with its low bits set.
@@ -197,6 +201,7 @@ TEST_F(GameTest, RestorePassesThroughMaximised) {
     EXPECT_NE(std::find(g_showCommands.begin(), g_showCommands.end(), 1u), g_showCommands.end());
     EXPECT_FALSE(IsZoomed(m_game->HostWindow()));
     EXPECT_FALSE(IsIconic(m_game->HostWindow()));
+    EXPECT_EQ(ViewState().shown, std::optional<bool>(true));
 }
 
 TEST_F(GameTest, CaretPlacesTheCandidateWindowBelowIt) {

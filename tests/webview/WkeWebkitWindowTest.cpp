@@ -333,6 +333,14 @@ TEST_F(WebViewWindow, SetCursorMessageIsSwallowedOnlyOverThePage) {
     page->MessageHandler(WM_IME_STARTCOMPOSITION, 0, 0, handled);
     EXPECT_FALSE(handled);
     EXPECT_EQ(CallCount("wkeGetCaretRect"), 0u);
+
+    // The window minimised hides the page, restored shows it; the window handles the message.
+    ShowWindow(hwnd, SW_MINIMIZE);
+    EXPECT_EQ(wkefake::FindView(view)->shown, std::optional<bool>(false));
+    ShowWindow(hwnd, SW_RESTORE);
+    EXPECT_EQ(wkefake::FindView(view)->shown, std::optional<bool>(true));
+    page->MessageHandler(WM_SIZE, SIZE_MINIMIZED, 0, handled);
+    EXPECT_FALSE(handled);
 }
 
 TEST_F(WebViewWindow, CompositionWindowFollowsThePageCaret) {
