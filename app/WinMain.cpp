@@ -24,14 +24,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     if (GetLastError() == ERROR_ALREADY_EXISTS) mutex.Reset(OpenMutexW(SYNCHRONIZE, FALSE, kMutexName));
 
     CKuku::GetInstance()->LoadFile(L"config.xml");
-    InstallerCheck installerCheck;
-    const CDuiString url = CheckUpdate(&installerCheck);
+    UpdateRelease release;
+    const CDuiString url = CheckUpdate(&release);
 
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     switch (ChooseFirstPhase(url, argc, argv, IsWebEngineLoaded(), g_gameAddress)) {
         case FirstPhase::Update:
-            RunUpdatePhase(url, installerCheck);
+            RunUpdatePhase(url, release);
             break;
         case FirstPhase::Login:
             RunLoginPhase();
