@@ -207,9 +207,9 @@ TEST_F(RefusedUpdateTest, ReleaseThatDoesNotVerifyIsRefusedBeforeAnythingIsFetch
     UpdateRelease raised = SignedRelease(m_installer, L"2020111204");
     raised.version = L"2020111299";
     ExpectNothingRuns(raised, HttpRoute::Ok(m_installer), UpdateOutcome::NotVerified);
-    UpdateRelease unsigned_ = SignedRelease(m_installer, L"2020111204");
-    unsigned_.signature.clear();
-    ExpectNothingRuns(unsigned_, HttpRoute::Ok(m_installer), UpdateOutcome::NotVerified);
+    UpdateRelease withoutSignature = SignedRelease(m_installer, L"2020111204");
+    withoutSignature.signature.clear();
+    ExpectNothingRuns(withoutSignature, HttpRoute::Ok(m_installer), UpdateOutcome::NotVerified);
     EXPECT_TRUE(m_server.Requests().empty()) << "the installer was asked for";
 }
 
