@@ -27,12 +27,12 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     if (mutex) {
         EnsureWebEngine(cleanProfile);
         CKuku::GetInstance()->LoadFile(L"config.xml");
-        InstallerCheck installerCheck;
-        const CDuiString url = CheckUpdate(&installerCheck);
+        UpdateRelease release;
+        const CDuiString url = CheckUpdate(&release);
 
         switch (ChooseFirstPhase(url, argc, argv, IsWebEngineLoaded(), g_gameAddress)) {
             case FirstPhase::Update:
-                RunUpdatePhase(url, installerCheck);
+                RunUpdatePhase(url, release);
                 break;
             case FirstPhase::Login:
                 RunLoginPhase();

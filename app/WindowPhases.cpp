@@ -7,8 +7,8 @@
 #include "login/LoginWnd.h"
 #include "update/UpdateWnd.h"
 
-void RunUpdatePhase(const CDuiString& installerUrl, const InstallerCheck& check) {
-    auto* window = new CUpdateWnd(installerUrl, check);
+void RunUpdatePhase(const CDuiString& installerUrl, const UpdateRelease& release) {
+    auto* window = new CUpdateWnd(installerUrl, release);
     // Without a native window OnFinalMessage never runs, so the object is ours to delete.
     if (!RunFrameworkWindow(window, L"Update", 400, 300)) delete window;
 }

@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "duilib/UIString.h"
-#include "update/InstallerVerify.h"
+#include "update/UpdateRelease.h"
 
-void RunUpdatePhase(const CDuiString& installerUrl, const InstallerCheck& check);
+void RunUpdatePhase(const CDuiString& installerUrl, const UpdateRelease& release);
 void RunLoginPhase();
 void RunGamePhase(HINSTANCE instance);

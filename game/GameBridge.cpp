@@ -8,6 +8,7 @@
 #include "core/BridgeTrust.h"
 #include "core/GameAddress.h"
 #include "core/Kuku.h"
+#include "core/PublisherAddress.h"
 #include "game/GameWnd.h"
 
 namespace {
@@ -30,7 +31,9 @@ std::wstring ClientScriptInjection() {
     script += L"var head = document.getElementsByTagName('head').item(0);";
     script += L"var script = document.createElement('script');";
     script += L"script.setAttribute('type', 'text/javascript');";
-    script += L"script.setAttribute('src', '" L"" ORVEL_CLIENT_SCRIPT_URL L"');";
+    script += L"script.setAttribute('src', '";
+    script += kClientScriptUrl;
+    script += L"');";
     script += L"head.appendChild(script);";
     return script;
 }

@@ -4,20 +4,20 @@
 
 #include <windows.h>
 
-std::wstring InstallerCommandLine(const wchar_t* cachePath) {
-    std::wstring commandLine = cachePath ? cachePath : L"";
+std::wstring InstallerCommandLine(const wchar_t* path) {
+    std::wstring commandLine = path ? path : L"";
     commandLine += kInstallerSwitches;
     return commandLine;
 }
 
-bool StartInstaller(const wchar_t* cachePath) {
-    if (!cachePath || !*cachePath) return false;
+bool StartInstaller(const wchar_t* path) {
+    if (!path || !*path) return false;
     // CreateProcessW may write into the command line, so it gets a private, writable copy.
-    std::wstring commandLine = InstallerCommandLine(cachePath);
+    std::wstring commandLine = InstallerCommandLine(path);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(cachePath, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(path, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         return false;
     }

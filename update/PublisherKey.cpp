@@ -1,5 +1,4 @@
-// The publisher's public key, from the build setting ORVEL_UPDATE_PUBLIC_KEY. Built as an object of
-// its own so that the tests can link a build with a key of theirs.
+// The publisher's public key, from the build setting ORVEL_UPDATE_PUBLIC_KEY.
 #include "update/InstallerVerify.h"
 
 const wchar_t* PublisherPublicKey() { return L"" ORVEL_UPDATE_PUBLIC_KEY; }

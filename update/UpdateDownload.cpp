@@ -1,7 +1,9 @@
 #include "update/UpdateDownload.h"
 
+#include "update/HeldInstaller.h"
 #include "update/InstallerStart.h"
 #include "update/InstallerTransfer.h"
+#include "update/InstallerVerify.h"
 
 int UpdateProgressPercent(ULONG done, ULONG total) {
     if (total == 0) return 0;
@@ -11,12 +13,12 @@ int UpdateProgressPercent(ULONG done, ULONG total) {
 
 CUpdateDownload::~CUpdateDownload() { Cancel(); }
 
-bool CUpdateDownload::Start(HWND owner, const wchar_t* url, const InstallerCheck& check) {
+bool CUpdateDownload::Start(HWND owner, const wchar_t* url, const UpdateRelease& release) {
     if (m_job) return false;
     auto job = std::make_shared<Job>();
     job->owner = owner;
     job->url = url ? url : L"";
-    job->check = check;
+    job->release = release;
     job->stallLimitMs = m_dwStallLimitMs;
     auto* param = new std::shared_ptr<Job>(job);
     m_hThread.Reset(CreateThread(nullptr, 0, DownloadThreadProc, param, 0, nullptr));
@@ -74,17 +76,30 @@ void CUpdateDownload::Job::OnDownloadProgress(ULONG done, ULONG all) {
 }
 
 void CUpdateDownload::Job::Run() {
+    const wchar_t* key = PublisherPublicKey();
+    // A release whose signature does not hold is refused before a byte of it is fetched.
+    if (!IsReleaseTrusted(release, key)) {
+        PostUnlessCancelled(WM_UPDATE_FINISHED, static_cast<WPARAM>(UpdateOutcome::NotVerified), 0);
+        return;
+    }
     // The transfer runs on a thread of its own so that a server that stops sending cannot hold
     // this one: after the stall limit it is left behind and the failure path follows.
     auto transfer = std::make_shared<CInstallerTransfer>(url, this);
     UniqueHandle worker;
-    const bool trusted = CInstallerTransfer::Start(transfer, worker) &&
-                         transfer->WaitWhileProgressing(worker.Get(), stallLimitMs) && transfer->IsComplete() &&
-                         IsInstallerTrusted(transfer->Path(), PublisherPublicKey(), check);
+    const bool complete = CInstallerTransfer::Start(transfer, worker) &&
+                          transfer->WaitWhileProgressing(worker.Get(), stallLimitMs) && transfer->IsComplete();
+    CHeldInstaller installer;
+    const bool held = complete && installer.Take(transfer->Path());
+    const bool verified = held && IsInstallerOfRelease(installer.File(), release, key);
 
     std::lock_guard<std::mutex> lock(gate);
     if (cancelled) return;
-    const bool started = trusted && StartInstaller(transfer->Path());
-    const UpdateOutcome outcome = started ? UpdateOutcome::InstallerStarted : UpdateOutcome::DownloadFailed;
+    UpdateOutcome outcome = UpdateOutcome::DownloadFailed;
+    if (held && !verified) {
+        outcome = UpdateOutcome::NotVerified;
+    } else if (verified && StartInstaller(installer.Path().c_str())) {
+        // Started from the held copy while it is held: the file verified is the file run.
+        outcome = UpdateOutcome::InstallerStarted;
+    }
     PostMessageW(owner, WM_UPDATE_FINISHED, static_cast<WPARAM>(outcome), 0);
 }

@@ -1,7 +1,8 @@
-// The installer download behind the update window. It runs on a thread of its own, checks that
-// what arrived is the whole installer the publisher released, starts it, and posts the outcome to
-// the window; it never touches a window itself. The window's UI thread tells the user of a
-// failure and opens the address in the shell.
+// The installer download behind the update window. It runs on a thread of its own: it checks the
+// offered release's signature before it fetches a byte, downloads the installer, checks that what
+// arrived is the whole installer of that release, starts it, and posts the outcome to the window;
+// it never touches a window itself. The window's UI thread tells the user of a failure and opens
+// the right page in the shell.
 //
 // A gate lets the window end all of this: once Cancel() has returned, the thread starts no
 // installer and posts nothing. An installer start already under way when Cancel() is called
@@ -15,7 +16,7 @@
 
 #include "common/Handles.h"
 #include "core/DownloadListener.h"
-#include "update/InstallerVerify.h"
+#include "update/UpdateRelease.h"
 
 #include <windows.h>
 
@@ -42,7 +43,10 @@ constexpr UINT WM_UPDATE_FINISHED = WM_APP + 0x62;
 
 enum class UpdateOutcome : WPARAM {
     InstallerStarted,  // the installer runs: the window closes
-    DownloadFailed,    // no whole, trusted installer, or it could not be started: the failure path
+    DownloadFailed,    // no whole installer arrived, or it could not be kept or started: the failure path,
+                       // which sends the player to the installer's address
+    NotVerified,       // the release's signature, or the downloaded bytes, did not hold: the player must
+                       // never be sent to that file, only to the publisher's home page
 };
 
 class CUpdateDownload {
@@ -53,10 +57,12 @@ public:
     CUpdateDownload(const CUpdateDownload&) = delete;
     CUpdateDownload& operator=(const CUpdateDownload&) = delete;
 
-    // Starts the download of `url` on a new thread; `owner` gets the messages above. The installer
-    // runs only when it passes IsInstallerTrusted with the build's key and `check`. False when the
-    // thread cannot be created or a download was started before.
-    bool Start(HWND owner, const wchar_t* url, const InstallerCheck& check = InstallerCheck());
+    // Starts the download of `release`'s installer from `url` on a new thread; `owner` gets the
+    // messages above. Nothing is fetched unless the release passes IsReleaseTrusted with the build's
+    // key, and the installer runs only from its held copy (update/HeldInstaller.h) and only when
+    // that is the release's (IsInstallerOfRelease). False when the thread cannot be created or a
+    // download was started before.
+    bool Start(HWND owner, const wchar_t* url, const UpdateRelease& release);
 
     // Closes the gate (see above). Any thread; returns at once unless an installer start is under way.
     void Cancel();
@@ -79,7 +85,7 @@ private:
         bool cancelled = false;
         HWND owner = nullptr;        // not owned: the update window
         std::wstring url;
-        InstallerCheck check;
+        UpdateRelease release;
         DWORD stallLimitMs = kInstallerStallLimitMs;
         std::atomic<ULONG> progress{0};
         std::atomic<ULONG> total{0};

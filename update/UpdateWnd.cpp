@@ -1,13 +1,22 @@
 #include "update/UpdateWnd.h"
 
+#include "common/WebOrigin.h"
 #include "core/Kuku.h"
 
 #include <shellapi.h>
 
 #include <utility>
 
-CUpdateWnd::CUpdateWnd(CDuiString strUpdateUrl, InstallerCheck check)
-    : m_strUpdateUrl(std::move(strUpdateUrl)), m_check(std::move(check)) {}
+namespace {
+
+// The failure text for a release or installer that did not verify, when the skin has none.
+constexpr wchar_t kNotVerifiedFallback[] =
+    L"The update could not be verified, please download the new version from the website";
+
+}  // namespace
+
+CUpdateWnd::CUpdateWnd(CDuiString strUpdateUrl, UpdateRelease release)
+    : m_strUpdateUrl(std::move(strUpdateUrl)), m_release(std::move(release)) {}
 
 CUpdateWnd::~CUpdateWnd() = default;
 
@@ -22,7 +31,7 @@ void CUpdateWnd::InitWindow() {
     CControlUI* progress = m_pm.FindControl(L"progress");
     m_pProgress = progress ? static_cast<CProgressUI*>(progress->GetInterface(L"Progress")) : nullptr;
     if (m_pProgress) m_pProgress->SetShowText(true);
-    m_download.Start(GetHWND(), m_strUpdateUrl, m_check);
+    m_download.Start(GetHWND(), m_strUpdateUrl, m_release);
 }
 
 LRESULT CUpdateWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
@@ -49,9 +58,16 @@ LRESULT CUpdateWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& 
 }
 
 void CUpdateWnd::OnDownloadFinished(UpdateOutcome outcome) {
-    if (outcome != UpdateOutcome::InstallerStarted) {
+    if (outcome == UpdateOutcome::DownloadFailed) {
         MessageBoxW(GetHWND(), ConfigValue(L"UpdateFailed"), L"ERROR", MB_OK);
         ShellExecuteW(GetHWND(), L"OPEN", m_strUpdateUrl.GetData(), nullptr, nullptr, SW_SHOW);
+    } else if (outcome == UpdateOutcome::NotVerified) {
+        // The refused file's address must not reach the player: the publisher's home page (the
+        // login window's first link) is where the genuine installer is to be had.
+        const wchar_t* text = ConfigValue(L"UpdateNotVerified");
+        MessageBoxW(GetHWND(), *text ? text : kNotVerifiedFallback, L"ERROR", MB_OK);
+        const std::wstring home = ConfigValue(L"Btn1");
+        if (OriginOf(home)) ShellExecuteW(GetHWND(), L"OPEN", home.c_str(), nullptr, nullptr, SW_SHOW);
     }
     Close(1);
 }

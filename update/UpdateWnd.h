@@ -1,6 +1,7 @@
 // CUpdateWnd: the update window. It shows a progress bar while the new installer downloads on a
 // thread of its own, and closes once the installer has been started or, on the window's own
-// thread, the failure has been told and the address opened in the shell.
+// thread, the failure has been told and a page opened in the shell: the installer's address when
+// the download failed, the publisher's home page when what was offered or downloaded did not verify.
 #pragma once
 
 #include "core/DownloadListener.h"
@@ -11,8 +12,8 @@
 
 class CUpdateWnd : public WindowImplBase, public IDownHandler {
 public:
-    // `check`: what the server's document says of the installer; it runs only when that holds.
-    explicit CUpdateWnd(CDuiString strUpdateUrl, InstallerCheck check = InstallerCheck());
+    // `release`: what the server's document says of the release behind `strUpdateUrl`.
+    CUpdateWnd(CDuiString strUpdateUrl, UpdateRelease release);
 
     CDuiString GetUpdateUrl() const { return m_strUpdateUrl; }
 
@@ -37,12 +38,12 @@ protected:
     const CUpdateDownload& Download() const { return m_download; }
 
 private:
-    // The download ended: close, or tell the user and open the address first.
+    // The download ended: close, or tell the user and open a page first.
     void OnDownloadFinished(UpdateOutcome outcome);
 
     CDuiString m_strUpdateUrl;           // owned: the installer's address
     CProgressUI* m_pProgress = nullptr;  // not owned: the control tree's "progress", null when the skin lacks it
-    InstallerCheck m_check;              // owned
+    UpdateRelease m_release;             // owned
     CUpdateDownload m_download;          // owned: the download thread and its gate
     bool m_bClosing = false;             // a close request ended the loop: later outcomes are ignored
 };

@@ -8,7 +8,7 @@ ORVEL_WINESERVER=/usr/lib/wine/wineserver
 
 ORVEL_PACKAGES=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
                 libz-mingw-w64-dev googletest wine64 xvfb x11-utils xdotool python3 binutils-mingw-w64-i686
-                chromium openssl)
+                chromium openssl libnss3-tools)
 
 orvel_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 
@@ -46,16 +46,28 @@ orvel_deps() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# orvel_build <i686|x86_64> [extra cmake args...]: configures once, then builds.
+# The throwaway publisher key pair that this checkout's builds carry (the tests, the demonstration
+# and the benchmarks sign their releases with it), made once. Never a key to ship a release with.
+ORVEL_DEV_KEY_DIR="$ORVEL_BUILD/publisher-key"
+orvel_dev_key() {
+    [ -f "$ORVEL_DEV_KEY_DIR/publisher.key.pem" ] ||
+        "$ORVEL_ROOT/scripts/publisher-sign" keygen "$ORVEL_DEV_KEY_DIR" >/dev/null
+}
+
+# orvel_build <i686|x86_64> [extra cmake args...]: configures once, then builds; always with the
+# throwaway key pair (its private half for the tests that sign releases).
 orvel_build() {
     local arch="$1"; shift
     local dir="$ORVEL_BUILD/$arch"
+    orvel_dev_key
+    local key=("-DORVEL_UPDATE_PUBLIC_KEY=$("$ORVEL_ROOT/scripts/publisher-sign" public "$ORVEL_DEV_KEY_DIR/publisher.key.pem")"
+               "-DORVEL_UPDATE_SIGNING_KEY=$ORVEL_DEV_KEY_DIR/publisher.key.pem")
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S "$ORVEL_ROOT" -B "$dir" -G Ninja \
             -DCMAKE_TOOLCHAIN_FILE="$ORVEL_ROOT/cmake/toolchain-$arch-w64-mingw32.cmake" \
-            -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    elif [ $# -gt 0 ]; then
-        cmake "$dir" "$@" >/dev/null
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo "${key[@]}" "$@" >/dev/null
+    else
+        cmake "$dir" "${key[@]}" "$@" >/dev/null
     fi
     cmake --build "$dir"
 }

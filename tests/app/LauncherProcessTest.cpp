@@ -1,6 +1,7 @@
 // The launcher executable run as a whole, as a user would start it.
 #include "tests/app/LauncherFolder.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ReleaseSigner.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/wkefake/FakeEngineRemote.h"
 
@@ -13,9 +14,9 @@ namespace {
 constexpr DWORD kTimeoutMs = 30000;
 const char kConfigTarget[] = "/client/qemox/Velmark/config.xml?ver2020111203";
 
+// The server's document offering `version`, signed; the installer it names is never served.
 std::string ServerDocument(const std::string& version) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><Update><Game>qemox</Game><Agent>Velmark</Agent><Version>" +
-           version + "</Version></Update>";
+    return ReleaseDocument(SignedRelease("an installer", std::wstring(version.begin(), version.end())));
 }
 
 // A copy of the launcher in a folder of its own, so that each test decides what lies beside it.

@@ -5,7 +5,8 @@ the X display in DISPLAY, against demo/publisher.py on 127.0.0.1:18480. Input is
 (xdotool); what the player sees of the windows (titles, classes, places, message box texts and
 buttons, screen colours) comes from window_probe.exe, which runs beside the launcher in the same
 Wine prefix; the rest is observed outside: the publisher's request log, the file the stand-in
-installer writes, process exit codes.
+installer writes (it also stands in for the shell's handler of http addresses, so a page the
+launcher opens in the shell is recorded too), process exit codes.
 """
 import hashlib
 import json
@@ -19,11 +20,14 @@ import sys
 import time
 import urllib.request
 from pathlib import Path
+from urllib.parse import quote
 
 ROOT = Path(__file__).resolve().parents[2]
 WINE64 = "/usr/lib/wine/wine64"
 PUBLISHER = ("127.0.0.1", 18480)
 PUBLISHER_URL = "http://127.0.0.1:18480"
+# The test build of the launcher for a publisher on https (tests/e2e/CMakeLists.txt).
+PUBLISHER_HTTPS_URL = "https://127.0.0.1:18480"
 
 # What the launcher's skin and build say (skin/qemox/config.xml.in).
 OWN_VERSION = "2020111203"
@@ -31,6 +35,9 @@ NEWER_VERSION = "2020111204"
 GAME, AGENT = "qemox", "Velmark"
 GAME_TITLE = "Tolma Launcher"
 EXIT_QUESTION = "Bạn muốn thoát không?"
+UPDATE_FAILED = "Update failed,please download new version from website"
+UPDATE_NOT_VERIFIED = "The update could not be verified, please download the new version from the website"
+INSTALLER_SWITCHES = " /SILENT /norestart "
 USER_AGENT = ("Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
               "Chrome/86.0.4240.111 Safari/537.36 OrvelClient/2.0")
 
@@ -95,13 +102,21 @@ class Build:
     def __init__(self, build_dir):
         build_dir = Path(build_dir).resolve()
         self.launcher = build_dir / "app" / "OrvelClient.exe"
+        self.https_launcher = build_dir / "tests" / "e2e" / "https" / "OrvelClient.exe"
         self.engine = build_dir / "engine" / "node.dll"
         self.installer = build_dir / "tests" / "update" / "recording_installer.exe"
         self.probe = build_dir / "tests" / "e2e" / "window_probe.exe"
+        self.trust_ca = build_dir / "tests" / "e2e" / "trust_ca.exe"
         self.work = build_dir / "e2e"
-        for path in (self.launcher, self.engine, self.installer, self.probe):
+        for path in (self.launcher, self.https_launcher, self.engine, self.installer, self.probe, self.trust_ca):
             if not path.is_file():
                 raise Failure(f"{path} is missing: build the x86_64 tree with tests first")
+        # The private half of the key the launcher was built with: the publisher signs with it.
+        cache = (build_dir / "CMakeCache.txt").read_text(encoding="utf-8", errors="replace")
+        key = re.search(r"^ORVEL_UPDATE_SIGNING_KEY:FILEPATH=(.+)$", cache, re.M)
+        self.signing_key = Path(key.group(1).strip()) if key else None
+        if not self.signing_key or not self.signing_key.is_file():
+            raise Failure("the build names no ORVEL_UPDATE_SIGNING_KEY (scripts/test passes one)")
 
 
 def port_free():
@@ -116,14 +131,13 @@ def port_free():
 
 
 class Publisher:
-    """demo/publisher.py on the publisher port, with its request log."""
+    """demo/publisher.py on the publisher port, with its request log. `options` are its own
+    command-line options beyond the log, as a list."""
 
-    def __init__(self, log_file, version=OWN_VERSION, installer=None, download_seconds=0):
+    def __init__(self, log_file, options):
         self.log_file = Path(log_file)
         self.messages = self.log_file.with_suffix(".err")
-        self.version = version
-        self.installer = installer
-        self.download_seconds = download_seconds
+        self.options = options
         self.process = None
 
     def start(self):
@@ -135,10 +149,8 @@ class Publisher:
                     raise Failure("127.0.0.1:18480 stays in use")
                 time.sleep(0.5)
                 continue
-            command = [sys.executable, str(ROOT / "demo" / "publisher.py"), "--version", self.version,
-                       "--log", str(self.log_file)]
-            if self.installer:
-                command += ["--installer", str(self.installer), "--download-seconds", str(self.download_seconds)]
+            command = [sys.executable, str(ROOT / "demo" / "publisher.py"), "--log", str(self.log_file)]
+            command += self.options
             # The publisher says on its standard error when it listens. Asking the port would not
             # do: another checkout's publisher may have taken it since the check above.
             with open(self.messages, "wb") as messages:
@@ -197,9 +209,18 @@ class Publisher:
 
 class Session:
     """One player's session: a private app folder, the publisher, the launchers started from the
-    folder, and everything they start. Use with `with`: it ends every process it started."""
+    folder, and everything they start. Use with `with`: it ends every process it started and puts
+    back what it changed in the Wine prefix.
 
-    def __init__(self, build, name, version=OWN_VERSION, installer=None, download_seconds=0, out=None):
+    The publisher offers `version` and serves `installer` (signed with the build's key unless
+    `signed` is false), over `download_seconds`; `agent` is the Agent its documents name, and
+    `publisher_options` go to it as they are (demo/publisher.py). With `tls` the launcher is the
+    build's https one and the publisher serves https with a certificate of a test authority that
+    only this session's Wine prefix and browser trust. With `record_shell` the stand-in installer
+    is the prefix's handler of http addresses while the session runs."""
+
+    def __init__(self, build, name, version=OWN_VERSION, installer=None, download_seconds=0, out=None, signed=True,
+                 agent=None, publisher_options=(), tls=False, record_shell=False):
         self.build = build
         self.name = name
         self.dir = Path(out) if out else build.work / f"{name}-{os.getpid()}"
@@ -207,10 +228,22 @@ class Session:
             shutil.rmtree(self.dir)
         self.app = self.dir / "app"
         self.app.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(build.launcher, self.app)
+        shutil.copy2(build.https_launcher if tls else build.launcher, self.app)
         shutil.copy2(build.engine, self.app)
         self.record_file = self.dir / "installer-record.txt"
-        self.publisher = Publisher(self.dir / "publisher.log", version, installer, download_seconds)
+        options = ["--version", version, *publisher_options]
+        if installer:
+            options += ["--installer", str(installer), "--download-seconds", str(download_seconds)]
+            if signed:
+                options += ["--key", str(build.signing_key)]
+        if agent:
+            options += ["--agent", agent]
+        self.tls = TestAuthority(self.dir / "tls") if tls else None
+        if self.tls:
+            options += ["--tls-cert", str(self.tls.server_cert), "--tls-key", str(self.tls.server_key)]
+        self.record_shell = record_shell
+        self.shell_handler = None  # (what the prefix had for http addresses,) while the session's is in
+        self.publisher = Publisher(self.dir / "publisher.log", options)
         self.launcher = None
         self.shots = 0
         self.screenshots = bool(out) and shutil.which("import") is not None
@@ -222,10 +255,25 @@ class Session:
         self.devtools_log = self.dir / "devtools.log"
         self.env["WKE_DEVTOOLS_LOG"] = windows_path(self.devtools_log)
         self.env.setdefault("WINEDEBUG", "-all")
+        if self.tls:
+            # The browser inherits the launcher's environment: its trust anchors come from this
+            # HOME's NSS database, which no other browser reads.
+            self.env["HOME"] = str(self.tls.home)
 
     def __enter__(self):
         self.browsers_before = self.browser_processes()
-        self.publisher.start()
+        try:
+            if self.tls:
+                self.tls.make()
+                self.wine(self.build.trust_ca, "add", windows_path(self.tls.ca_cert))
+            if self.record_shell:
+                self.shell_handler = (registry_default(HTTP_HANDLER_KEY),)
+                self.wine("reg", "add", HTTP_HANDLER_KEY, "/ve", "/d",
+                          f'"{windows_path(self.build.installer)}" "%1"', "/f")
+            self.publisher.start()
+        except BaseException:
+            self.restore_prefix()
+            raise
         return self
 
     def __exit__(self, kind, value, trace):
@@ -237,9 +285,31 @@ class Session:
             log(devtools_summary(self.devtools_log))
         self.end_processes()
         self.publisher.stop()
+        self.restore_prefix()
         if kind is None and not self.screenshots:
             shutil.rmtree(self.dir, ignore_errors=True)  # a failed run's folder stays, to be read
         return False
+
+    # --- the Wine prefix ---
+
+    def wine(self, program, *arguments):
+        """Runs a program of the prefix (a name or a path) to its end; Failure unless it exits with 0."""
+        program = windows_path(program) if isinstance(program, Path) else program
+        result = subprocess.run([WINE64, program, *arguments], env=self.env, stdin=subprocess.DEVNULL,
+                                capture_output=True, timeout=60)
+        if result.returncode != 0:
+            raise Failure(f"{program} {' '.join(arguments)} failed: {result.stderr.decode('utf-8', 'replace')}")
+
+    def restore_prefix(self):
+        if self.tls and self.tls.ca_cert.exists():
+            self.wine(self.build.trust_ca, "remove", windows_path(self.tls.ca_cert))
+        if self.shell_handler is not None:
+            old = self.shell_handler[0]
+            self.shell_handler = None
+            if old is None:
+                self.wine("reg", "delete", HTTP_HANDLER_KEY, "/ve", "/f")
+            else:
+                self.wine("reg", "add", HTTP_HANDLER_KEY, "/ve", "/d", old, "/f")
 
     # --- processes ---
 
@@ -557,7 +627,7 @@ def remembered(session, count):
 
 
 def served_document(game=GAME, agent=AGENT):
-    with urllib.request.urlopen(f"{PUBLISHER_URL}/client/{game}/{agent}/config.xml", timeout=10) as answer:
+    with urllib.request.urlopen(f"{PUBLISHER_URL}/client/{game}/{quote(agent)}/config.xml", timeout=30) as answer:
         return answer.read().decode("utf-8")
 
 
@@ -565,12 +635,83 @@ def sha256_of(path):
     return hashlib.sha256(Path(path).read_bytes()).hexdigest()
 
 
-def installer_records(session):
-    """(command line, program path) of each start of the stand-in installer."""
+def records(session):
+    """(command line, program path) of each start of the stand-in installer, as the installer or
+    as the shell's handler of an address."""
     if not session.record_file.exists():
         return []
     text = session.record_file.read_bytes().decode("utf-16-le", "replace")
     return [tuple(line.split("\t", 1)) for line in text.split("\n") if "\t" in line]
+
+
+def installer_records(session):
+    """The starts of the stand-in as the installer: its command line ends with the switches."""
+    return [r for r in records(session) if r[0].endswith(INSTALLER_SWITCHES)]
+
+
+def shell_records(session):
+    """The starts of the stand-in as the shell's handler of an address."""
+    return [r for r in records(session) if not r[0].endswith(INSTALLER_SWITCHES)]
+
+
+# The prefix's handler of http addresses, which ShellExecuteW "OPEN" of an address runs.
+HTTP_HANDLER_KEY = r"HKLM\Software\Classes\http\shell\open\command"
+
+
+def registry_default(key):
+    """The default value of a key of the prefix's registry (None when it has none)."""
+    result = subprocess.run([WINE64, "reg", "query", key, "/ve"], stdin=subprocess.DEVNULL, capture_output=True,
+                            timeout=60)
+    for line in result.stdout.decode("utf-8", "replace").splitlines():
+        fields = re.split(r"\s{2,}|\t", line.strip(), maxsplit=2)
+        if len(fields) == 3 and fields[1] in ("REG_SZ", "REG_EXPAND_SZ"):
+            return fields[2]
+    return None
+
+
+class TestAuthority:
+    """A certificate authority made for one session, the publisher's certificate from it (for
+    127.0.0.1), and a HOME whose NSS database trusts it, for the browser."""
+
+    def __init__(self, folder):
+        self.folder = Path(folder)
+        self.ca_cert = self.folder / "ca.pem"
+        self.server_cert = self.folder / "server.pem"
+        self.server_key = self.folder / "server.key"
+        self.home = self.folder / "home"
+
+    def make(self):
+        self.folder.mkdir(parents=True, exist_ok=True)
+        config = self.folder / "openssl.cnf"
+        # Wine matches a host against the certificate's DNS names only, the browser an address
+        # against its IP addresses: the name is in both forms.
+        config.write_text("[req]\ndistinguished_name = dn\n[dn]\n"
+                          "[ca]\nbasicConstraints = critical, CA:TRUE\nkeyUsage = critical, keyCertSign, cRLSign\n"
+                          "subjectKeyIdentifier = hash\n"
+                          "[server]\nbasicConstraints = CA:FALSE\n"
+                          "keyUsage = critical, digitalSignature, keyEncipherment\nextendedKeyUsage = serverAuth\n"
+                          "subjectAltName = IP:127.0.0.1, DNS:127.0.0.1\nauthorityKeyIdentifier = keyid\n")
+        ca_key = self.folder / "ca.key"
+        request = self.folder / "server.csr"
+        for command in (
+                ["req", "-x509", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", ca_key, "-out", self.ca_cert,
+                 "-days", "2", "-subj", "/CN=Orvel end-to-end test authority", "-config", config, "-extensions", "ca"],
+                ["req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", self.server_key, "-out", request,
+                 "-subj", "/CN=127.0.0.1", "-config", config],
+                ["x509", "-req", "-in", request, "-CA", self.ca_cert, "-CAkey", ca_key, "-CAcreateserial",
+                 "-out", self.server_cert, "-days", "2", "-extfile", config, "-extensions", "server"]):
+            run_tool(["openssl", *map(str, command)])
+        nssdb = self.home / ".pki" / "nssdb"
+        nssdb.mkdir(parents=True, exist_ok=True)
+        run_tool(["certutil", "-N", "-d", f"sql:{nssdb}", "--empty-password"])
+        run_tool(["certutil", "-A", "-d", f"sql:{nssdb}", "-n", "orvel-test-authority", "-t", "C,,",
+                  "-i", str(self.ca_cert)])
+
+
+def run_tool(command):
+    result = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+    if result.returncode != 0:
+        raise Failure(f"{command[0]} failed: {result.stderr.decode('utf-8', 'replace')}")
 
 
 def document_value(document, key):

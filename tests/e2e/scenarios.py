@@ -8,13 +8,20 @@ Each scenario ends every process it started, also when it fails; it exits with 0
 "demo" plays the whole tour (or the update when --version is newer) and keeps screenshots in --out.
 """
 import argparse
+import os
+import re
 import sys
 import time
+from urllib.parse import quote
 
-from launcher_driver import (CLEAN_PROFILE, FIRST_WINDOW_SECONDS, GAME_CLASS, GAME_TITLE, LOGIN_CLASS,
-                             NEWER_VERSION, OWN_VERSION, POPUP_CLASS, UPDATE_CLASS, Build, Failure, Session,
-                             bridge_button, close_game, document_value, game_link, installer_records, log,
-                             log_in, remembered, served_document, sha256_of, wait_for)
+from launcher_driver import (AGENT, CLEAN_PROFILE, FIRST_WINDOW_SECONDS, GAME, GAME_CLASS, GAME_TITLE,
+                             INSTALLER_SWITCHES, LOGIN_CLASS, NEWER_VERSION, OWN_VERSION, POPUP_CLASS,
+                             PUBLISHER_URL, UPDATE_CLASS, UPDATE_FAILED, UPDATE_NOT_VERIFIED, Build, Failure,
+                             Session, bridge_button, close_game, document_value, game_link, installer_records,
+                             log, log_in, remembered, served_document, sha256_of, shell_records, wait_for)
+
+# An agent name whose letters the system's URL functions would send as "?".
+VIETNAMESE_AGENT = "ĐạiLýViệt"
 
 
 def login(build):
@@ -134,26 +141,121 @@ def popups(build):
         s.publisher.check_page_agents()
 
 
+def expect_installed(s, agent=AGENT):
+    """The update window downloads the installer from the address of the document's agent (escaped
+    as UTF-8), checks it and starts it from the launcher's own copy with the switches; the
+    launcher ends with exit code 0 and nothing else opens."""
+    s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
+    records = wait_for("installer start", 60, lambda: installer_records(s))
+    command, program = records[0]
+    if command != program + INSTALLER_SWITCHES:
+        raise Failure(f"the installer was started as {command!r} (program {program!r})")
+    if not re.search(r"\\AppData\\Local\\Tolma Launcher\\Updates\\update_[^\\]+\.exe$", program, re.I):
+        raise Failure(f"the installer ran from {program!r}, not from the launcher's own folder")
+    code = s.wait_exit(30)
+    if code != 0:
+        raise Failure(f"the launcher ended with exit code {code}")
+    s.publisher.wait_request(f"/client/{GAME}/{quote(agent)}/update_{NEWER_VERSION}.exe", 5)
+    if s.windows(LOGIN_CLASS) or s.windows(GAME_CLASS):
+        raise Failure("a login or game window opened after the update")
+
+
 def update(build):
-    """With a newer version on the server, the update window downloads the installer (checked
-    against the document's Sha256) and starts it with " /SILENT /norestart "."""
+    """A signed release whose agent is Vietnamese, its document sent one byte at a time, is
+    downloaded, verified and installed."""
     # The download takes a few seconds, as over a real line, so that the window can be seen.
-    with Session(build, "update", version=NEWER_VERSION, installer=build.installer, download_seconds=4) as s:
+    with Session(build, "update", version=NEWER_VERSION, installer=build.installer, download_seconds=4,
+                 agent=VIETNAMESE_AGENT, publisher_options=["--document-byte-writes"]) as s:
         s.start_launcher()
-        s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
-        records = wait_for("installer start", 60, lambda: installer_records(s))
-        command, program = records[0]
-        if command != program + " /SILENT /norestart ":
-            raise Failure(f"the installer was started as {command!r} (program {program!r})")
-        code = s.wait_exit(30)
-        if code != 0:
-            raise Failure(f"the launcher ended with exit code {code}")
-        s.publisher.wait_request(f"/client/qemox/Velmark/update_{NEWER_VERSION}.exe", 5)
-        document = served_document()
-        if document_value(document, "Sha256") != sha256_of(build.installer):
-            raise Failure(f"the served document has no matching Sha256:\n{document}")
-        if s.windows(LOGIN_CLASS) or s.windows(GAME_CLASS):
-            raise Failure("a login or game window opened after the update")
+        expect_installed(s, VIETNAMESE_AGENT)
+        document = served_document(agent=VIETNAMESE_AGENT)
+        if (document_value(document, "Sha256") != sha256_of(build.installer) or
+                not document_value(document, "Signature") or document_value(document, "Agent") != VIETNAMESE_AGENT):
+            raise Failure(f"the served document is not the signed release:\n{document}")
+        if s.publisher.requests(f"/client/{GAME}/{AGENT}/config.xml")[0]["target"] != \
+                f"/client/{GAME}/{AGENT}/config.xml?ver{OWN_VERSION}":
+            raise Failure("the update check asked for another document")
+
+
+def expect_refused(s, text, page, fetched):
+    """The update window shows the failure box with `text`, nothing is run, and once the box is
+    answered the shell opens `page` and the launcher ends with exit code 0. `fetched`: whether the
+    installer was to be downloaded at all."""
+    s.start_launcher()
+    s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
+    dialog = s.wait_dialog(60)
+    if dialog["text"] != text:
+        raise Failure(f"the failure box reads {dialog['text']!r}, not {text!r}")
+    if shell_records(s) or installer_records(s):
+        raise Failure("something ran before the box was answered")
+    s.answer(dialog, "OK")
+    opened = wait_for("the page opened in the shell", 30, lambda: shell_records(s))
+    if len(opened) != 1 or page not in opened[0][0]:
+        raise Failure(f"the shell opened {opened}, not {page}")
+    code = s.wait_exit(30)
+    if code != 0:
+        raise Failure(f"the launcher ended with exit code {code}")
+    if installer_records(s):
+        raise Failure(f"an installer ran: {installer_records(s)}")
+    downloads = s.publisher.requests(f"/client/{GAME}/{AGENT}/update_{NEWER_VERSION}.exe")
+    if len(downloads) != (1 if fetched else 0):
+        raise Failure(f"the installer was asked for {len(downloads)} times")
+
+
+HOME_PAGE = f"{PUBLISHER_URL}/home.html"
+INSTALLER_ADDRESS = f"{PUBLISHER_URL}/client/{GAME}/{AGENT}/update_{NEWER_VERSION}.exe"
+
+
+def update_raised_version(build):
+    """A newer version offered with an older release's signature is refused before anything is
+    downloaded; the player is sent to the publisher's home page."""
+    with Session(build, "update-raised-version", version=OWN_VERSION, installer=build.installer,
+                 publisher_options=["--tamper", "version"], record_shell=True) as s:
+        expect_refused(s, UPDATE_NOT_VERIFIED, HOME_PAGE, fetched=False)
+
+
+def update_tampered_installer(build):
+    """An installer with one byte changed is downloaded but not verified: nothing runs, and the
+    player is sent to the home page, never to the refused file."""
+    with Session(build, "update-tampered-installer", version=NEWER_VERSION, installer=build.installer,
+                 publisher_options=["--tamper", "installer"], record_shell=True) as s:
+        expect_refused(s, UPDATE_NOT_VERIFIED, HOME_PAGE, fetched=True)
+
+
+def update_unsigned(build):
+    """A release without a signature is refused before anything is downloaded."""
+    with Session(build, "update-unsigned", version=NEWER_VERSION, installer=build.installer, signed=False,
+                 record_shell=True) as s:
+        expect_refused(s, UPDATE_NOT_VERIFIED, HOME_PAGE, fetched=False)
+
+
+def update_not_startable(build):
+    """A signed release whose installer verifies but is no program: its start fails, and the
+    player is told the update failed and sent to the installer's address."""
+    build.work.mkdir(parents=True, exist_ok=True)
+    not_a_program = build.work / f"not-a-program-{os.getpid()}.exe"
+    not_a_program.write_bytes(b"\x00not a program\x00" * 512)
+    try:
+        with Session(build, "update-not-startable", version=NEWER_VERSION, installer=not_a_program,
+                     record_shell=True) as s:
+            expect_refused(s, UPDATE_FAILED, INSTALLER_ADDRESS, fetched=True)
+    finally:
+        not_a_program.unlink()
+
+
+def https(build):
+    """The launcher built for a publisher on https, against the publisher serving TLS with a test
+    authority that only this test's Wine prefix and browser trust: the update check and the
+    installer download, then, with no update due, the login page and the game."""
+    with Session(build, "https-update", version=NEWER_VERSION, installer=build.installer, download_seconds=4,
+                 tls=True) as s:
+        s.start_launcher()
+        expect_installed(s)
+        s.publisher.wait_request(f"/client/{GAME}/{AGENT}/config.xml", 5)
+    with Session(build, "https-login", tls=True) as s:
+        s.start_launcher()
+        log_in(s)
+        s.publisher.check_page_agents()
 
 
 def demo(build, out, version):
@@ -184,7 +286,9 @@ def demo(build, out, version):
         s.wait_exit(30)
 
 
-SCENARIOS = {f.__name__: f for f in (login, exit_confirmation, return_to_login, kept_profile, popups, update)}
+SCENARIOS = {f.__name__: f for f in (login, exit_confirmation, return_to_login, kept_profile, popups, update,
+                                     update_raised_version, update_tampered_installer, update_unsigned,
+                                     update_not_startable, https)}
 
 
 def main():

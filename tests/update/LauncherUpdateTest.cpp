@@ -4,6 +4,7 @@
 #include "update/UpdateDownload.h"
 
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ReleaseSigner.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/update/UpdateTestSupport.h"
 
@@ -56,9 +57,9 @@ protected:
         ASSERT_FALSE(m_installer.empty());
         // A newer version, new for every run, so the system's cache never answers for the server.
         m_version = "2020111204" + std::to_string(GetCurrentProcessId()) + std::to_string(GetTickCount64());
-        m_server.SetRoute("/client/qemox/Velmark/config.xml?ver2020111203",
-                          HttpRoute::Ok("<?xml version=\"1.0\" encoding=\"utf-8\"?><Update><Game>qemox</Game>"
-                                        "<Agent>Velmark</Agent><Version>" + m_version + "</Version></Update>"));
+        const UpdateRelease release = SignedRelease(m_installer, std::wstring(m_version.begin(), m_version.end()));
+        ASSERT_FALSE(release.signature.empty());
+        m_server.SetRoute("/client/qemox/Velmark/config.xml?ver2020111203", HttpRoute::Ok(ReleaseDocument(release)));
         m_installerTarget = "/client/qemox/Velmark/update_" + m_version + ".exe";
         m_installerUrl = m_server.BaseUrl() + std::wstring(m_installerTarget.begin(), m_installerTarget.end());
     }

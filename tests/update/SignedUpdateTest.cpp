@@ -1,18 +1,27 @@
-// The installer download of a launcher built with a publisher key (the key made for the tests at
-// configure time; the signatures made at build time by scripts/publisher-sign).
-#include "update/InstallerStart.h"
+// Signed releases: the text the publisher signs, what the signature covers, the copy of the
+// installer that is verified and run, and what the download does with a release or an installer
+// that does not hold.
+#include "core/Kuku.h"
+#include "update/HeldInstaller.h"
 #include "update/InstallerVerify.h"
+#include "update/UpdateCheck.h"
 #include "update/UpdateDownload.h"
+#include "update/UpdateRelease.h"
 
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ReleaseSigner.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/update/UpdateTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
+#include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -22,158 +31,202 @@ std::wstring BesideRecorder(const wchar_t* name) {
     return path + name;
 }
 
-// A file the publisher tool wrote at build time, without its line end.
-std::wstring ToolOutput(const wchar_t* name) {
-    std::string text = ReadWholeFile(BesideRecorder(name));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return std::wstring(text.begin(), text.end());
+// The release that the publisher's tool made at build time (tests/update/CMakeLists.txt), read
+// from an update server's answer as the launcher reads it.
+TEST(SignedRelease, TheLauncherReadsTheToolsDocumentAsTheToolSignedItAndEveryValueIsCovered) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Start());
+    const std::string document = ReadWholeFile(BesideRecorder(L"tool_release.xml"));
+    ASSERT_FALSE(document.empty());
+    server.SetRoute("/client/qemox/Velmark/config.xml?ver2020111203", HttpRoute::Ok(document));
+    CKuku local;
+    local.Add(L"Game", L"qemox");
+    local.Add(L"Agent", L"Velmark");
+    local.Add(L"Version", L"2020111203");
+    const std::wstring base = server.BaseUrl() + L"/client/";
+    UpdateRelease release;
+    EXPECT_EQ(std::wstring(CheckUpdateFrom(base.c_str(), local, &release).GetData()),
+              base + L"qemox/Vi%E1%BB%87tL%C3%BD/update_2020111204.exe");
+    server.Stop();
+    CoUninitialize();
+
+    EXPECT_EQ(release.agent, L"Vi\u1ec7tL\u00fd");
+    EXPECT_EQ(release.sha256, Sha256Hex(ReadWholeFile(RecorderPath())));
+    EXPECT_EQ(ReleaseText(release), ReadWholeFile(BesideRecorder(L"tool_release.txt")));
+    const wchar_t* key = PublisherPublicKey();
+    ASSERT_STRNE(key, L"");
+    EXPECT_TRUE(IsReleaseTrusted(release, key));
+
+    // Whatever is changed after signing, the release is refused; a build without a key takes any.
+    const std::vector<std::pair<const char*, std::function<void(UpdateRelease&)>>> changes = {
+        {"a raised version", [](UpdateRelease& r) { r.version = L"2020111205"; }},
+        {"another game", [](UpdateRelease& r) { r.game = L"qemoy"; }},
+        {"another agent", [](UpdateRelease& r) { r.agent = L"Velmark"; }},
+        {"another installer", [](UpdateRelease& r) { r.sha256[7] = r.sha256[7] == L'0' ? L'1' : L'0'; }},
+        {"no signature", [](UpdateRelease& r) { r.signature.clear(); }},
+        {"a changed signature", [](UpdateRelease& r) { r.signature[4] = r.signature[4] == L'A' ? L'B' : L'A'; }},
+        {"a cut signature", [](UpdateRelease& r) { r.signature.resize(40); }},
+        {"a signature that is no base64", [](UpdateRelease& r) { r.signature = L"not base64 at all!"; }},
+    };
+    for (const auto& change : changes) {
+        UpdateRelease changed = release;
+        change.second(changed);
+        EXPECT_FALSE(IsReleaseTrusted(changed, key)) << change.first;
+        EXPECT_TRUE(IsReleaseTrusted(changed, L"")) << change.first;
+    }
+    EXPECT_FALSE(IsReleaseTrusted(release, L"BAAA")) << "a key that is no P-256 point";
 }
 
-class SignedUpdateTest : public testing::Test {
+TEST(ReleaseText, IsTheLabelThenOneLineAValueAndRefusesWhatCouldForgeALine) {
+    const UpdateRelease release{L"qemox", L"Velmark", L"2020111204", std::wstring(32, L'A') + std::wstring(32, L'9'), L""};
+    EXPECT_EQ(ReleaseText(release), "OrvelClient update release, format 1\nGame=qemox\nAgent=Velmark\n"
+                                    "Version=2020111204\nSha256=" + std::string(32, 'a') + std::string(32, '9') + "\n");
+    const auto written = [&](const std::function<void(UpdateRelease&)>& change) {
+        UpdateRelease changed = release;
+        change(changed);
+        return !ReleaseText(changed).empty();
+    };
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.agent = L"Velmark\nVersion=9"; }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.game = L"qemox\r"; }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.version = L"1\t"; }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.agent = L"V\x7F"; }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.game.clear(); }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.version.clear(); }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.agent = std::wstring(kMaxReleaseValue + 1, L'a'); }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.agent = L"a\xD800"; }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.sha256.pop_back(); }));
+    EXPECT_FALSE(written([](UpdateRelease& r) { r.sha256[0] = L'g'; }));
+    EXPECT_TRUE(written([](UpdateRelease& r) { r.agent = std::wstring(kMaxReleaseValue, L'a'); }));
+    EXPECT_TRUE(written([](UpdateRelease& r) { r.agent = L"\xD83D\xDE00"; }));
+}
+
+TEST(InstallerOfRelease, IsDecidedByTheBytesReadFromTheOpenFile) {
+    const std::string bytes = ReadWholeFile(RecorderPath());
+    const TempFolder folder(L"orvel_hash_");
+    ASSERT_TRUE(folder.Write(L"installer.exe", bytes));
+    UniqueHandle file(CreateFileW((folder.Path() + L"installer.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
+    const wchar_t* key = PublisherPublicKey();
+    UpdateRelease release = SignedRelease(bytes, L"2020111204");
+    EXPECT_TRUE(IsInstallerOfRelease(file.Get(), release, key));
+    EXPECT_TRUE(IsInstallerOfRelease(file.Get(), release, key)) << "a second check reads from the start again";
+    for (wchar_t& c : release.sha256) c = static_cast<wchar_t>(towupper(c));
+    EXPECT_TRUE(IsInstallerOfRelease(file.Get(), release, key));
+
+    UpdateRelease other = SignedRelease(bytes + "x", L"2020111204");
+    EXPECT_FALSE(IsInstallerOfRelease(file.Get(), other, key));
+    EXPECT_FALSE(IsInstallerOfRelease(file.Get(), other, L""));
+    other.sha256.resize(63);
+    EXPECT_FALSE(IsInstallerOfRelease(file.Get(), other, L""));
+    // No Sha256 at all passes only a build without a key.
+    other.sha256.clear();
+    EXPECT_FALSE(IsInstallerOfRelease(file.Get(), other, key));
+    EXPECT_TRUE(IsInstallerOfRelease(file.Get(), other, L""));
+    EXPECT_FALSE(IsInstallerOfRelease(nullptr, release, key));
+}
+
+TEST(HeldInstaller, HoldsACopyOfItsOwnThatNobodyCanChangeUntilItIsLetGo) {
+    const std::string bytes = ReadWholeFile(RecorderPath());
+    const TempFolder folder(L"orvel_held_");
+    ASSERT_TRUE(folder.Write(L"downloaded.exe", bytes));
+    ASSERT_TRUE(folder.Write(L"other.exe", "other"));
+    const std::wstring downloaded = folder.Path() + L"downloaded.exe";
+    const std::wstring heldFolder = HeldInstallerFolder();
+    ASSERT_FALSE(heldFolder.empty());
+
+    std::wstring first;
+    {
+        CHeldInstaller held;
+        ASSERT_TRUE(held.Take(downloaded.c_str()));
+        first = held.Path();
+        EXPECT_EQ(_wcsnicmp(first.c_str(), heldFolder.c_str(), heldFolder.size()), 0);
+        EXPECT_EQ(ReadWholeFile(first), bytes);
+        // Another program may read it, as CreateProcessW does, but not write, replace, rename or
+        // delete it.
+        UniqueHandle reader(CreateFileW(first.c_str(), GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_TRUE(reader);
+        UniqueHandle writer(CreateFileW(first.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_FALSE(writer);
+        EXPECT_FALSE(DeleteFileW(first.c_str()));
+        EXPECT_FALSE(MoveFileExW(first.c_str(), (folder.Path() + L"moved.exe").c_str(), MOVEFILE_COPY_ALLOWED));
+        EXPECT_FALSE(CopyFileW((folder.Path() + L"other.exe").c_str(), first.c_str(), FALSE));
+        // What happens to the download now is nothing to the copy.
+        ASSERT_TRUE(folder.Write(L"downloaded.exe", "changed"));
+        EXPECT_EQ(ReadWholeFile(first), bytes);
+        EXPECT_FALSE(held.Take(downloaded.c_str())) << "one holder holds one copy";
+    }
+    // Let go, the copy is an earlier update's: the next one removes it.
+    CHeldInstaller next;
+    ASSERT_TRUE(next.Take(downloaded.c_str()));
+    EXPECT_NE(next.Path(), first);
+    EXPECT_EQ(GetFileAttributesW(first.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadWholeFile(next.Path()), "changed");
+    EXPECT_FALSE(CHeldInstaller().Take((folder.Path() + L"missing.exe").c_str()));
+}
+
+class RefusedUpdateTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
         m_installer = ReadWholeFile(RecorderPath());
         ASSERT_FALSE(m_installer.empty());
-        m_signature = ToolOutput(L"recording_installer.sig");
-        m_otherSignature = ToolOutput(L"other_file.sig");
-        ASSERT_FALSE(m_signature.empty());
-        ASSERT_FALSE(m_otherSignature.empty());
-        ASSERT_NE(m_signature, m_otherSignature);
         static int serial = 0;
-        m_target = "/client/qemox/Velmark/update_signed_" + std::to_string(GetCurrentProcessId()) + "_" +
+        m_target = "/client/qemox/Velmark/update_refused_" + std::to_string(GetCurrentProcessId()) + "_" +
                    std::to_string(GetTickCount64()) + "_" + std::to_string(serial++) + ".exe";
         m_url = m_server.BaseUrl() + std::wstring(m_target.begin(), m_target.end());
     }
 
-    // Serves `route` and downloads with `check`: the window is told of a failure, and nothing runs.
-    void ExpectNothingRuns(HttpRoute route, const InstallerCheck& check) {
+    // Offers `release` with `route` serving its installer: the window is told `outcome`, and
+    // nothing runs.
+    void ExpectNothingRuns(const UpdateRelease& release, HttpRoute route, UpdateOutcome outcome) {
         m_server.SetRoute(m_target, std::move(route));
         ProcessCounter started;
         ASSERT_TRUE(started.Active());
         CUpdateDownload download;
         OwnerWindow owner(&download);
-        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), check));
+        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), release));
         ASSERT_TRUE(PumpUntil([&] { return !owner.Outcomes().empty(); }, 60000));
-        EXPECT_EQ(owner.Outcomes(), std::vector<UpdateOutcome>{UpdateOutcome::DownloadFailed});
+        EXPECT_EQ(owner.Outcomes(), std::vector<UpdateOutcome>{outcome});
         EXPECT_TRUE(download.WaitForEnd(30000));
-        EXPECT_EQ(started.Started(), 0u) << "an installer ran";
+        EXPECT_EQ(started.Started(), 0u) << "something ran";
         EXPECT_TRUE(m_records.Read().empty());
-    }
-
-    InstallerCheck Signed(std::wstring signature) {
-        InstallerCheck check;
-        check.signature = std::move(signature);
-        return check;
     }
 
     LoopbackHttpServer m_server;
     RecordFile m_records;
     std::string m_installer;
-    std::wstring m_signature;
-    std::wstring m_otherSignature;
     std::string m_target;
     std::wstring m_url;
 };
 
-TEST_F(SignedUpdateTest, BuildCarriesTheTestKey) {
-    EXPECT_STRNE(PublisherPublicKey(), L"");
+TEST_F(RefusedUpdateTest, ReleaseThatDoesNotVerifyIsRefusedBeforeAnythingIsFetched) {
+    UpdateRelease raised = SignedRelease(m_installer, L"2020111204");
+    raised.version = L"2020111299";
+    ExpectNothingRuns(raised, HttpRoute::Ok(m_installer), UpdateOutcome::NotVerified);
+    UpdateRelease withoutSignature = SignedRelease(m_installer, L"2020111204");
+    withoutSignature.signature.clear();
+    ExpectNothingRuns(withoutSignature, HttpRoute::Ok(m_installer), UpdateOutcome::NotVerified);
+    EXPECT_TRUE(m_server.Requests().empty()) << "the installer was asked for";
 }
 
-TEST_F(SignedUpdateTest, GoodSignatureRunsTheInstaller) {
-    m_server.SetRoute(m_target, HttpRoute::Ok(m_installer));
-    CUpdateDownload download;
-    OwnerWindow owner(&download);
-    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), Signed(m_signature)));
-    ASSERT_TRUE(m_records.WaitFor(1, 60000));
-    const std::vector<Record> records = m_records.Read();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_NE(records[0].commandLine.find(kInstallerSwitches), std::wstring::npos);
-    EXPECT_TRUE(PumpUntil([&] { return owner.Outcomes() == std::vector<UpdateOutcome>{UpdateOutcome::InstallerStarted}; },
-                          30000));
-    EXPECT_TRUE(download.WaitForEnd(30000));
-}
-
-TEST_F(SignedUpdateTest, FlippedByteRunsNothing) {
+TEST_F(RefusedUpdateTest, InstallerWithOneByteChangedIsNotVerified) {
     std::string tampered = m_installer;
     tampered[tampered.size() / 2] ^= 0x01;
     HttpRoute route = HttpRoute::Ok(tampered);
     route.contentType = "application/octet-stream";
-    ExpectNothingRuns(std::move(route), Signed(m_signature));
+    ExpectNothingRuns(SignedRelease(m_installer, L"2020111204"), std::move(route), UpdateOutcome::NotVerified);
+    EXPECT_EQ(m_server.Requests().size(), 1u);
 }
 
-TEST_F(SignedUpdateTest, SignatureOfAnotherFileRunsNothing) {
-    ExpectNothingRuns(HttpRoute::Ok(m_installer), Signed(m_otherSignature));
-}
-
-TEST_F(SignedUpdateTest, MissingSignatureRunsNothingEvenWithAMatchingDigest) {
-    InstallerCheck check;
-    check.sha256 = ToolOutput(L"recording_installer.sha256");
-    ASSERT_EQ(check.sha256.size(), 64u);
-    ExpectNothingRuns(HttpRoute::Ok(m_installer), check);
-}
-
-TEST_F(SignedUpdateTest, TruncatedDownloadRunsNothing) {
-    HttpRoute route = SlowInstallerRoute(m_installer, 4096, 0);
-    route.delivery = HttpRoute::Delivery::CloseMidBody;
-    route.closeAfter = m_installer.size() / 2;
-    ExpectNothingRuns(std::move(route), Signed(m_signature));
-}
-
-// The verification itself, on files: only the exact bytes with their own signature pass.
-TEST(InstallerVerify, SignatureHoldsOnlyForTheSignedBytes) {
-    const std::string installer = ReadWholeFile(RecorderPath());
-    const std::wstring signature = ToolOutput(L"recording_installer.sig");
-    const std::wstring key = PublisherPublicKey();
-    EXPECT_TRUE(VerifyFileSignature(RecorderPath().c_str(), key.c_str(), signature.c_str()));
-
-    std::string flipped = installer;
-    flipped[0] ^= 0x80;
-    const TempFolder folder(L"orvel_sig_");
-    ASSERT_TRUE(folder.Write(L"flipped.exe", flipped));
-    EXPECT_FALSE(VerifyFileSignature((folder.Path() + L"flipped.exe").c_str(), key.c_str(), signature.c_str()));
-    ASSERT_TRUE(folder.Write(L"truncated.exe", installer.substr(0, installer.size() - 1)));
-    EXPECT_FALSE(VerifyFileSignature((folder.Path() + L"truncated.exe").c_str(), key.c_str(), signature.c_str()));
-
-    std::wstring badSignature = signature;
-    badSignature[4] = badSignature[4] == L'A' ? L'B' : L'A';
-    EXPECT_FALSE(VerifyFileSignature(RecorderPath().c_str(), key.c_str(), badSignature.c_str()));
-    EXPECT_FALSE(VerifyFileSignature(RecorderPath().c_str(), key.c_str(), L""));
-    EXPECT_FALSE(VerifyFileSignature(RecorderPath().c_str(), key.c_str(), L"not base64 at all!"));
-    EXPECT_FALSE(VerifyFileSignature(RecorderPath().c_str(), key.c_str(), signature.substr(0, 40).c_str()));
-    EXPECT_FALSE(VerifyFileSignature(RecorderPath().c_str(), L"BAAA", signature.c_str()));
-    EXPECT_FALSE(VerifyFileSignature(L"C:\\no\\such\\file.exe", key.c_str(), signature.c_str()));
-}
-
-TEST(InstallerVerify, WithAKeyOnlyTheSignatureDecides) {
-    const std::wstring path = RecorderPath();
-    InstallerCheck check;
-    check.sha256 = ToolOutput(L"recording_installer.sha256");
-    EXPECT_FALSE(IsInstallerTrusted(path.c_str(), PublisherPublicKey(), check));
-    check.signature = ToolOutput(L"recording_installer.sig");
-    EXPECT_TRUE(IsInstallerTrusted(path.c_str(), PublisherPublicKey(), check));
-    check.sha256 = std::wstring(64, L'0');  // without a key this would refuse; the signature rules
-    EXPECT_TRUE(IsInstallerTrusted(path.c_str(), PublisherPublicKey(), check));
-}
-
-TEST(InstallerVerify, WithoutAKeyTheDigestIsCheckedWhenGiven) {
-    const std::wstring path = RecorderPath();
-    const std::wstring digest = ToolOutput(L"recording_installer.sha256");
-    InstallerCheck check;
-    EXPECT_TRUE(IsInstallerTrusted(path.c_str(), L"", check));
-    check.sha256 = digest;
-    EXPECT_TRUE(IsInstallerTrusted(path.c_str(), L"", check));
-    std::wstring upper = digest;
-    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
-    EXPECT_TRUE(FileMatchesSha256(path.c_str(), upper.c_str()));
-    std::wstring wrong = digest;
-    wrong[10] = wrong[10] == L'0' ? L'1' : L'0';
-    check.sha256 = wrong;
-    EXPECT_FALSE(IsInstallerTrusted(path.c_str(), L"", check));
-    check.sha256 = digest.substr(0, 63);
-    EXPECT_FALSE(IsInstallerTrusted(path.c_str(), L"", check));
-    check.sha256 = std::wstring(64, L'g');
-    EXPECT_FALSE(IsInstallerTrusted(path.c_str(), L"", check));
+// Verified, but no program: its start fails, and the player is sent to the installer's address.
+TEST_F(RefusedUpdateTest, InstallerThatCannotStartTakesTheFailurePath) {
+    const std::string notAProgram(4096, 'x');
+    ExpectNothingRuns(SignedRelease(notAProgram, L"2020111204"), HttpRoute::Ok(notAProgram),
+                      UpdateOutcome::DownloadFailed);
 }
 
 }  // namespace

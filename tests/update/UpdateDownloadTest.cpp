@@ -1,7 +1,9 @@
+#include "update/HeldInstaller.h"
 #include "update/InstallerStart.h"
 #include "update/UpdateDownload.h"
 
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ReleaseSigner.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/update/UpdateTestSupport.h"
 
@@ -23,20 +25,20 @@ protected:
         m_target = "/client/qemox/Velmark/update_" + std::to_string(GetCurrentProcessId()) + "_" +
                    std::to_string(GetTickCount64()) + "_" + std::to_string(serial++) + ".exe";
         m_url = m_server.BaseUrl() + std::wstring(m_target.begin(), m_target.end());
+        m_release = SignedRelease(m_installer, L"2020111204");
+        ASSERT_FALSE(m_release.signature.empty());
     }
-
 
     // A failed download: the window is told so, and nothing is started, shown or opened; telling
     // the user is the window's part.
-    void ExpectFailure(HttpRoute route, DWORD stallLimitMs = kInstallerStallLimitMs,
-                       const InstallerCheck& check = InstallerCheck()) {
+    void ExpectFailure(HttpRoute route, DWORD stallLimitMs = kInstallerStallLimitMs) {
         m_server.SetRoute(m_target, std::move(route));
         ProcessCounter started;
         ASSERT_TRUE(started.Active());
         CUpdateDownload download;
         OwnerWindow owner(&download);
         download.SetStallLimit(stallLimitMs);
-        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), check));
+        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), m_release));
         ASSERT_TRUE(PumpUntil([&] { return !owner.Outcomes().empty(); }, 60000));
         EXPECT_EQ(owner.Outcomes(), std::vector<UpdateOutcome>{UpdateOutcome::DownloadFailed});
         EXPECT_TRUE(download.WaitForEnd(30000));
@@ -54,15 +56,17 @@ protected:
     std::string m_installer;
     std::string m_target;
     std::wstring m_url;
+    UpdateRelease m_release;  // the installer's release, signed
 };
 
-TEST_F(UpdateDownloadTest, StartsTheWholeInstallerWithTheSwitchesThenTellsTheWindow) {
+// The installer runs from the launcher's own held copy, not from the shared cache.
+TEST_F(UpdateDownloadTest, StartsTheWholeInstallerFromItsHeldCopyWithTheSwitchesThenTellsTheWindow) {
     m_server.SetRoute(m_target, SlowInstallerRoute(m_installer, 4096, 5));
     ProcessCounter started;
     ASSERT_TRUE(started.Active());
     CUpdateDownload download;
     OwnerWindow owner(&download);
-    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str()));
+    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), m_release));
 
     ASSERT_TRUE(PumpUntil([&] { return !owner.Outcomes().empty(); }, 60000));
     EXPECT_EQ(owner.Outcomes(), std::vector<UpdateOutcome>{UpdateOutcome::InstallerStarted});
@@ -80,6 +84,9 @@ TEST_F(UpdateDownloadTest, StartsTheWholeInstallerWithTheSwitchesThenTellsTheWin
     EXPECT_NE(path.front(), L'"') << "the cache path must not be quoted";
     EXPECT_EQ(_wcsicmp(path.c_str(), records[0].program.c_str()), 0) << "ran " << records[0].program.c_str();
     EXPECT_EQ(ReadWholeFile(path), m_installer) << "the started file is not the served installer";
+    const std::wstring folder = HeldInstallerFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(_wcsnicmp(path.c_str(), folder.c_str(), folder.size()), 0) << "ran " << path.c_str();
 
     // The bar moved: reports for the whole size, rising through values between the ends, all
     // before the outcome.
@@ -108,13 +115,6 @@ TEST_F(UpdateDownloadTest, ConnectionDroppedHalfwayIsAFailure) {
     ExpectFailure(std::move(route));
 }
 
-TEST_F(UpdateDownloadTest, UnsignedBuildRefusesAnInstallerWhoseDigestDiffers) {
-    ASSERT_STREQ(PublisherPublicKey(), L"") << "the product's default build carries no key";
-    InstallerCheck check;
-    check.sha256 = std::wstring(64, L'a');
-    ExpectFailure(HttpRoute::Ok(m_installer), kInstallerStallLimitMs, check);
-}
-
 TEST_F(UpdateDownloadTest, SilentServerEndsInTheFailurePathAfterTheStallLimit) {
     HttpRoute route;
     route.delivery = HttpRoute::Delivery::NeverAnswer;
@@ -136,7 +136,7 @@ TEST_F(UpdateDownloadTest, CancelDuringTheDownloadStartsNothingEvenWhenTheDownlo
     ASSERT_TRUE(started.Active());
     CUpdateDownload download;
     OwnerWindow owner(&download);
-    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str()));
+    ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), m_release));
 
     ASSERT_TRUE(PumpUntil([&] { return !owner.Progress().empty(); }, 60000));
     download.Cancel();
@@ -163,7 +163,7 @@ TEST_F(UpdateDownloadTest, CancelWhileTheTransferEndsLeavesNoInstallerUntold) {
         ASSERT_TRUE(started.Active());
         CUpdateDownload download;
         OwnerWindow owner(&download);
-        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str()));
+        ASSERT_TRUE(download.Start(owner.Get(), m_url.c_str(), m_release));
         // The last byte's report: the transfer is at its end.
         ASSERT_TRUE(PumpUntil(
             [&] { return !owner.Progress().empty() && owner.Progress().back().first == m_installer.size(); }, 60000));

@@ -6,6 +6,7 @@
 #include "update/InstallerStart.h"
 
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ReleaseSigner.h"
 #include "tests/support/WindowFinder.h"
 #include "tests/update/UpdateTestSupport.h"
 
@@ -28,18 +29,22 @@ public:
     using CUpdateWnd::Download;
 };
 
+// The skin packed into this test program's resources, registered as the launcher does.
+void RegisterSkin() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    CPaintManagerUI::SetInstance(instance);
+    HRSRC resource = FindResourceW(instance, L"SKIN", L"ZIPRES");
+    ASSERT_NE(resource, nullptr);
+    ASSERT_TRUE(CPaintManagerUI::SetResourceZip(LockResource(LoadResource(instance, resource)),
+                                                SizeofResource(instance, resource)));
+    CPaintManagerUI::SetResourceType(UILIB_ZIPRESOURCE);
+    ASSERT_TRUE(CResourceManager::GetInstance()->LoadResource(L"res.xml"));
+}
+
 class UpdateWndTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // The skin packed into this test program's resources, registered as the launcher does.
-        HINSTANCE instance = GetModuleHandleW(nullptr);
-        CPaintManagerUI::SetInstance(instance);
-        HRSRC resource = FindResourceW(instance, L"SKIN", L"ZIPRES");
-        ASSERT_NE(resource, nullptr);
-        ASSERT_TRUE(CPaintManagerUI::SetResourceZip(LockResource(LoadResource(instance, resource)),
-                                                    SizeofResource(instance, resource)));
-        CPaintManagerUI::SetResourceType(UILIB_ZIPRESOURCE);
-        ASSERT_TRUE(CResourceManager::GetInstance()->LoadResource(L"res.xml"));
+        RegisterSkin();
         CKuku::GetInstance()->LoadFile(L"config.xml");
     }
 
@@ -50,8 +55,44 @@ protected:
         m_target = "/client/qemox/Velmark/update_wnd_" + std::to_string(GetCurrentProcessId()) + "_" +
                    std::to_string(GetTickCount64()) + ".exe";
         m_url = m_server.BaseUrl() + std::wstring(m_target.begin(), m_target.end());
-        m_failureText = CKuku::GetInstance()->Get(L"UpdateFailed");
-        ASSERT_FALSE(m_failureText.empty());
+        m_release = SignedRelease(m_installer, L"2020111204");
+    }
+
+    // What the player met on the failure path: the box, and what the shell opened once it was
+    // answered.
+    struct FailureSeen {
+        bool clicked = false;
+        std::wstring text;
+        HWND owner = nullptr;
+        DWORD thread = 0;
+        bool downloadEndedFirst = false;
+        unsigned long startedBeforeAnswer = 99;
+        std::vector<Record> opened;
+        unsigned long started = 0;
+    };
+    // Runs the window to its failure box with the shell's http handler recorded, answers the box
+    // and waits for the shell's record.
+    FailureSeen RunToFailure() {
+        FailureSeen seen;
+        HttpHandlerOverride handler;
+        EXPECT_TRUE(handler.Installed());
+        ProcessCounter started;
+        EXPECT_TRUE(started.Active());
+        RunWindow([&](ObservedUpdateWnd* wnd, CProgressUI*) {
+            HWND box = WaitForWindow(L"ERROR", kDialogClass, GetCurrentProcessId(), 60000);
+            if (box) {
+                seen.text = MessageBoxText(box);
+                seen.owner = GetWindow(box, GW_OWNER);
+                seen.thread = GetWindowThreadProcessId(box, nullptr);
+                seen.downloadEndedFirst = wnd->Download().WaitForEnd(10000);  // while the box is up
+                seen.startedBeforeAnswer = started.Started();
+                seen.clicked = ClickButton(box, L"OK");
+            }
+            if (!box || !seen.clicked) PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+        });
+        if (seen.clicked && m_records.WaitFor(1, 30000)) seen.opened = m_records.Read();
+        seen.started = started.Started();
+        return seen;
     }
 
 
@@ -59,7 +100,7 @@ protected:
     // `watch` runs on another; `watch` gets the window and its bar. A watch that gives up ends the
     // loop, so a fault fails the test instead of hanging it.
     void RunWindow(const std::function<void(ObservedUpdateWnd*, CProgressUI*)>& watch) {
-        auto* wnd = new ObservedUpdateWnd(CDuiString(m_url.c_str()));
+        auto* wnd = new ObservedUpdateWnd(CDuiString(m_url.c_str()), m_release);
         ASSERT_NE(wnd->Create(nullptr, L"Update", kLauncherStyle, 0, 0, 0, 400, 300), nullptr);
         wnd->CenterWindow();
         m_hwnd = wnd->GetHWND();
@@ -97,7 +138,7 @@ protected:
     std::string m_installer;
     std::string m_target;
     std::wstring m_url;
-    std::wstring m_failureText;
+    UpdateRelease m_release;  // what the window is given; signed for the served installer
     HWND m_hwnd = nullptr;
     std::atomic<bool> m_watchDone{false};
     std::atomic<bool> m_loopEnded{false};
@@ -137,42 +178,57 @@ TEST_F(UpdateWndTest, ShowsTheBarMovingThenStartsTheInstallerAndEndsTheLoop) {
 }
 
 TEST_F(UpdateWndTest, FailureShowsTheConfiguredBoxOwnedByTheWindowThenOpensTheAddressThenEndsTheLoop) {
-    HttpHandlerOverride handler;
-    ASSERT_TRUE(handler.Installed());
     m_server.SetRoute(m_target, HttpRoute::Status(404, "missing"));
-    ProcessCounter started;
-    ASSERT_TRUE(started.Active());
-    std::wstring boxText;
-    HWND boxOwner = nullptr;
-    DWORD boxThread = 0;
-    bool downloadEndedFirst = false;
-    unsigned long startedBeforeAnswer = 99;
-    bool clicked = false;
-    const DWORD uiThread = GetCurrentThreadId();
-    RunWindow([&](ObservedUpdateWnd* wnd, CProgressUI*) {
-        HWND box = WaitForWindow(L"ERROR", kDialogClass, GetCurrentProcessId(), 60000);
-        if (box) {
-            boxText = MessageBoxText(box);
-            boxOwner = GetWindow(box, GW_OWNER);
-            boxThread = GetWindowThreadProcessId(box, nullptr);
-            downloadEndedFirst = wnd->Download().WaitForEnd(10000);  // while the box is up
-            startedBeforeAnswer = started.Started();
-            clicked = ClickButton(box, L"OK");
-        }
-        if (!box || !clicked) PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
-    });
-    ASSERT_TRUE(clicked);
-    EXPECT_EQ(boxText, m_failureText);
-    EXPECT_EQ(boxOwner, m_hwnd);
+    const FailureSeen seen = RunToFailure();
+    ASSERT_TRUE(seen.clicked);
+    EXPECT_EQ(seen.text, CKuku::GetInstance()->Get(L"UpdateFailed"));
+    EXPECT_FALSE(seen.text.empty());
+    EXPECT_EQ(seen.owner, m_hwnd);
     // The window's own thread tells the user; the download's thread has ended, not waiting for the box.
-    EXPECT_EQ(boxThread, uiThread);
-    EXPECT_TRUE(downloadEndedFirst);
-    EXPECT_EQ(startedBeforeAnswer, 0u) << "the address was opened before the box was answered";
-    ASSERT_TRUE(m_records.WaitFor(1, 30000));
-    const std::vector<Record> records = m_records.Read();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_NE(records[0].commandLine.find(m_url), std::wstring::npos);
-    EXPECT_EQ(started.Started(), 1u) << "something besides the shell's handler was started";
+    EXPECT_EQ(seen.thread, GetCurrentThreadId());
+    EXPECT_TRUE(seen.downloadEndedFirst);
+    EXPECT_EQ(seen.startedBeforeAnswer, 0u) << "the address was opened before the box was answered";
+    ASSERT_EQ(seen.opened.size(), 1u);
+    EXPECT_NE(seen.opened[0].commandLine.find(m_url), std::wstring::npos);
+    EXPECT_EQ(seen.started, 1u) << "something besides the shell's handler was started";
+}
+
+// A release changed after signing: the player is told the update could not be verified and sent
+// to the publisher's home page; the refused installer is neither fetched nor opened.
+TEST_F(UpdateWndTest, ReleaseThatDoesNotVerifySaysSoThenOpensTheHomePageNeverTheInstaller) {
+    m_server.SetRoute(m_target, HttpRoute::Ok(m_installer));
+    m_release.version = L"2020111299";
+    const FailureSeen seen = RunToFailure();
+    ASSERT_TRUE(seen.clicked);
+    EXPECT_EQ(seen.text, CKuku::GetInstance()->Get(L"UpdateNotVerified"));
+    EXPECT_NE(seen.text, CKuku::GetInstance()->Get(L"UpdateFailed"));
+    EXPECT_EQ(seen.owner, m_hwnd);
+    EXPECT_EQ(seen.startedBeforeAnswer, 0u);
+    const std::wstring home = CKuku::GetInstance()->Get(L"Btn1");
+    ASSERT_FALSE(home.empty());
+    ASSERT_EQ(seen.opened.size(), 1u);
+    EXPECT_NE(seen.opened[0].commandLine.find(home), std::wstring::npos);
+    EXPECT_EQ(seen.opened[0].commandLine.find(m_url), std::wstring::npos);
+    EXPECT_TRUE(m_server.Requests().empty()) << "the refused installer was fetched";
+    EXPECT_EQ(seen.started, 1u);
+}
+
+// A skin without the text: the box still says what happened.
+class UpdateWndWithoutNotVerifiedTextTest : public UpdateWndTest {
+protected:
+    static void SetUpTestSuite() {
+        RegisterSkin();
+        CKuku::GetInstance()->Add(L"Btn1", L"http://127.0.0.1:9/home.html");
+    }
+};
+
+TEST_F(UpdateWndWithoutNotVerifiedTextTest, SaysSoInItsOwnWords) {
+    m_release.signature.clear();
+    const FailureSeen seen = RunToFailure();
+    ASSERT_TRUE(seen.clicked);
+    EXPECT_EQ(seen.text, L"The update could not be verified, please download the new version from the website");
+    ASSERT_EQ(seen.opened.size(), 1u);
+    EXPECT_NE(seen.opened[0].commandLine.find(L"http://127.0.0.1:9/home.html"), std::wstring::npos);
 }
 
 TEST_F(UpdateWndTest, ClosingDuringTheDownloadEndsTheLoopAndStartsNothing) {
@@ -191,14 +247,6 @@ TEST_F(UpdateWndTest, ClosingDuringTheDownloadEndsTheLoopAndStartsNothing) {
     // RunWindow stopped the server and destroyed the window, which waited for the download to end.
     EXPECT_EQ(started.Started(), 0u);
     EXPECT_TRUE(m_records.Read().empty());
-}
-
-TEST_F(UpdateWndTest, KeepsTheAddressItWasGiven) {
-    CUpdateWnd* wnd = new CUpdateWnd(CDuiString(L"http://127.0.0.1:1/client/a/b/update_3.exe"));
-    EXPECT_EQ(wnd->GetUpdateUrl(), L"http://127.0.0.1:1/client/a/b/update_3.exe");
-    EXPECT_STREQ(wnd->GetWindowClassName(), L"UpdateWnd");
-    EXPECT_EQ(wnd->GetSkinFile(), L"XML_UPDATE");
-    delete wnd;
 }
 
 }  // namespace

@@ -51,13 +51,36 @@ protected:
     CKuku m_local;
 };
 
-TEST_F(CheckUpdateTest, NewerVersionNamesTheInstallerFromTheServersDocument) {
-    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(ServerDocument("2020111204", "qemox2", "Agent7")));
-    EXPECT_STREQ(Installer(L"qemox2", L"Agent7", L"2020111204").c_str(), Check().GetData());
+TEST_F(CheckUpdateTest, NewerVersionNamesTheInstallerAndTheReleaseFromTheServersDocument) {
+    std::string document = ServerDocument("2020111204", "qemox2", "Agent7");
+    document.insert(document.find("</Update>"), "  <Sha256>ab12</Sha256>\n  <Signature>c2ln</Signature>\n");
+    m_server.SetRoute(kConfigTarget, HttpRoute::Ok(document));
+    UpdateRelease release;
+    EXPECT_STREQ(Installer(L"qemox2", L"Agent7", L"2020111204").c_str(),
+                 CheckUpdateFrom(m_base.c_str(), m_local, &release).GetData());
+    EXPECT_EQ(release.game, L"qemox2");
+    EXPECT_EQ(release.agent, L"Agent7");
+    EXPECT_EQ(release.version, L"2020111204");
+    EXPECT_EQ(release.sha256, L"ab12");
+    EXPECT_EQ(release.signature, L"c2ln");
     // The document was asked for at the exact address, version glued to "ver".
     const auto requests = m_server.Requests();
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ(kConfigTarget, requests[0].target);
+}
+
+// The URL functions would send each of these letters as "?": the server sees them escaped as
+// UTF-8, in the document's address and in the installer's.
+TEST_F(CheckUpdateTest, NonAsciiValuesReachTheServerEscapedAsUtf8) {
+    CKuku local;
+    local.Add(L"Game", L"qemox");
+    local.Add(L"Agent", L"Vi\u1ec7t");
+    local.Add(L"Version", L"2020111203");
+    m_server.SetRoute("/client/qemox/Vi%E1%BB%87t/config.xml?ver2020111203",
+                      HttpRoute::Ok(ServerDocument("2020111204", "qemox", "\xc4\x90\xe1\xba\xa1iL\xc3\xbd")));
+    EXPECT_EQ(m_base + L"qemox/%C4%90%E1%BA%A1iL%C3%BD/update_2020111204.exe",
+              std::wstring(CheckUpdateFrom(m_base.c_str(), local).GetData()));
+    ASSERT_EQ(1u, m_server.Requests().size());
 }
 
 TEST_F(CheckUpdateTest, EqualOrOlderVersionOffersNothing) {
@@ -116,7 +139,7 @@ TEST_F(CheckUpdateTest, DocumentInManySmallChunksWithCharactersCutAcross) {
     route.writeSize = 1;
     route.delayMs = 1;
     m_server.SetRoute(kConfigTarget, route);
-    EXPECT_STREQ(Installer(L"q\x1eb9mox", L"V\x00e9lmark", L"2020111205").c_str(), Check().GetData());
+    EXPECT_STREQ(Installer(L"q%E1%BA%B9mox", L"V%C3%A9lmark", L"2020111205").c_str(), Check().GetData());
 }
 
 TEST_F(CheckUpdateTest, OversizedDocumentOffersNothing) {
