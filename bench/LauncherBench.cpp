@@ -2,8 +2,9 @@
 // floors beside them and prints the table. Every line of output is "<name> <value>".
 //
 //   launcher_bench startup <program> <window class> <window title> [argument]
-//       starts the program, waits for its window to be visible, reports the time and the
-//       process's peak working set a few seconds later, then closes the window
+//       starts the program, waits for its window to be visible, reports the time, the time its
+//       middle first showed what it shows once settled (for the launcher, the login page's first
+//       painted frame), the process's peak working set a few seconds later, then closes the window
 //   launcher_bench check <update base address>   the update check, first call in the process and later ones
 //   launcher_bench download <address>            the installer download of the update window
 //   launcher_bench get <address> <installer>     the same fetches with nothing of ours around them:
@@ -16,10 +17,14 @@
 #include <psapi.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Kuku.h"
@@ -49,6 +54,80 @@ int Usage();
 void Report(const char* name, double value) { std::printf("%s %.3f\n", name, value); }
 
 // ---- start-up ----
+
+// A grid of points over the middle of a window, as the screen showed them.
+struct ScreenPoints {
+    static constexpr int kColumns = 24, kRows = 12;
+    uint32_t colour[kColumns * kRows] = {};
+
+    // Most points look alike: lossy frames of the same picture, a blinking caret, allowed.
+    bool LooksLike(const ScreenPoints& other) const {
+        int alike = 0;
+        for (int i = 0; i < kColumns * kRows; ++i) {
+            int worst = 0;
+            for (int shift = 0; shift < 24; shift += 8)
+                worst = std::max(worst, std::abs(static_cast<int>((colour[i] >> shift) & 0xff) -
+                                                 static_cast<int>((other.colour[i] >> shift) & 0xff)));
+            alike += worst <= 24;
+        }
+        return alike * 10 >= kColumns * kRows * 9;
+    }
+};
+
+// Reads the middle three fifths of a window off the screen.
+class ScreenReader {
+public:
+    bool Read(HWND window, ScreenPoints& points) {
+        RECT r;
+        if (!GetWindowRect(window, &r)) return false;
+        const int width = (r.right - r.left) * 3 / 5, height = (r.bottom - r.top) * 3 / 5;
+        if (width <= 0 || height <= 0 || !m_dc.Get()) return false;
+        if (width != m_width || height != m_height) {
+            void* bits = nullptr;
+            m_bitmap = CreateTopDownDib(width, height, &bits);
+            m_bits = static_cast<const uint32_t*>(bits);
+            m_width = width;
+            m_height = height;
+        }
+        if (!m_bitmap) return false;
+        {
+            WindowDC screen(nullptr);
+            SelectedObject selected(m_dc.Get(), m_bitmap.Get());
+            if (!BitBlt(m_dc.Get(), 0, 0, width, height, screen.Get(), r.left + (r.right - r.left) / 5,
+                        r.top + (r.bottom - r.top) / 5, SRCCOPY))
+                return false;
+        }
+        constexpr int kColumns = ScreenPoints::kColumns, kRows = ScreenPoints::kRows;
+        for (int row = 0; row < kRows; ++row)
+            for (int column = 0; column < kColumns; ++column)
+                points.colour[row * kColumns + column] =
+                    m_bits[(row * height / kRows + height / (2 * kRows)) * width + column * width / kColumns +
+                           width / (2 * kColumns)];
+        return true;
+    }
+
+private:
+    UniqueMemDC m_dc{CreateCompatibleDC(nullptr)};
+    UniqueBitmap m_bitmap;
+    const uint32_t* m_bits = nullptr;  // m_bitmap's pixels
+    int m_width = 0, m_height = 0;
+};
+
+// Watches the window's middle until `until` and returns the time it first looked as it does at
+// the end (0 when it could not be read): the first painted frame of content that then stays.
+double SettledContentAt(HWND window, double until) {
+    std::vector<std::pair<double, ScreenPoints>> changes;
+    ScreenReader reader;
+    ScreenPoints points;
+    for (double at = Now(); at < until; at = Now()) {
+        if (reader.Read(window, points) && (changes.empty() || !changes.back().second.LooksLike(points)))
+            changes.emplace_back(at, points);
+        Sleep(2);
+    }
+    for (const auto& change : changes)
+        if (change.second.LooksLike(changes.back().second)) return change.first;
+    return 0;
+}
 
 int Startup(const wchar_t* program, const wchar_t* windowClass, const wchar_t* title, const wchar_t* argument) {
     std::wstring command = L"\"" + std::wstring(program) + L"\"";
@@ -83,7 +162,8 @@ int Startup(const wchar_t* program, const wchar_t* windowClass, const wchar_t* t
     Report("startup_ms", Now() - start);
 
     // The window's content (for the launcher, the login page) arrives after the window itself.
-    Sleep(3000);
+    const double settled = SettledContentAt(window, Now() + 3000);
+    if (settled > 0) Report("content_ms", settled - start);
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(process.Get(), &memory, sizeof memory))

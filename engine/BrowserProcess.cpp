@@ -87,6 +87,11 @@ constexpr DWORD kWatchdogConnectMs = 10000;
 const wchar_t kWatchdogScript[] =
     L"s=$WKE_PIPE_SECRET; unset WKE_PIPE_SECRET; b=$1; d=$2; port=$3; clean=$4; shift 4; "
     L"exec 3<>\"/dev/tcp/127.0.0.1/$port\" || exit 1; printf '%s\\n' \"$s\" >&3; "
+    // The browser sends small messages back to back (an answer, then the next frame): the second
+    // would wait for the launcher's delayed acknowledgement of the first, some 40 ms a frame. The
+    // shell cannot ask the socket to send at once; perl, where there is one, can.
+    L"command -v perl >/dev/null && perl -MSocket=IPPROTO_TCP,TCP_NODELAY "
+    L"-e 'open(my $t, \"+<&=\", 3) or exit; setsockopt($t, IPPROTO_TCP, TCP_NODELAY, 1)' 2>/dev/null; "
     // A browser of an earlier run may still hold the profile (its launcher has just ended and it
     // is on its way out): the profile's lock names it. Only a process that is a browser on this
     // profile counts; past the wait it has no launcher left and is ended.

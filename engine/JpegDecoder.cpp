@@ -47,11 +47,22 @@ struct ColourTables {
 };
 const ColourTables kColour;
 
+// A magnitude of `bits` bits as the signed value it codes.
+int Extend(int value, int bits) { return value < (1 << (bits - 1)) ? value - (1 << bits) + 1 : value; }
+
 // One Huffman table: codes of up to 9 bits are looked up at once, longer ones by length.
 struct Huffman {
+    // An AC code and its value's bits, nine bits or fewer together, by those nine bits.
+    struct Fast {
+        int16_t value;
+        uint8_t run;
+        uint8_t length;  // 0: longer, or not a coefficient
+    };
+
     bool present = false;
     uint8_t fastLength[512] = {};  // 0: the code is longer than 9 bits
     uint8_t fastSymbol[512] = {};
+    Fast fast[512] = {};
     int maxCode[18] = {};          // the largest code of each length, -1 for none
     int offset[17] = {};           // symbols[offset[length] + code] is the code's symbol
     uint8_t symbols[256] = {};
@@ -77,6 +88,14 @@ struct Huffman {
             code <<= 1;
         }
         maxCode[17] = 0x7FFFFFFF;
+        for (int peek = 0; peek < 512; ++peek) {
+            const int length = fastLength[peek], bits = fastSymbol[peek] & 15;
+            fast[peek] = Fast{0, 0, 0};
+            if (!length || !bits || length + bits > 9) continue;
+            const int magnitude = (peek >> (9 - length - bits)) & ((1 << bits) - 1);
+            fast[peek] = Fast{static_cast<int16_t>(Extend(magnitude, bits)), static_cast<uint8_t>(fastSymbol[peek] >> 4),
+                              static_cast<uint8_t>(length + bits)};
+        }
         present = true;
         return true;
     }
@@ -88,6 +107,14 @@ class BitReader {
 public:
     BitReader(const uint8_t* p, const uint8_t* end) : m_p(p), m_end(end) {}
 
+    unsigned Peek9() {
+        if (m_count < 16) Fill();
+        return static_cast<unsigned>(m_bits >> 55);
+    }
+    void Skip(int n) {  // at most what Peek9 looked at
+        m_bits <<= n;
+        m_count -= n;
+    }
     int Bits(int n) {  // 1..16
         if (m_count < n) Fill();
         const int value = static_cast<int>(m_bits >> (64 - n));
@@ -150,9 +177,6 @@ private:
     bool m_marker = false;
 };
 
-// A magnitude of `bits` bits as the signed value it codes.
-int Extend(int value, int bits) { return value < (1 << (bits - 1)) ? value - (1 << bits) + 1 : value; }
-
 // The 8-point inverse DCT (orthonormal, with the standard's scaling), split into its even and odd
 // halves: x[n] = E[n] + O[n] and x[7-n] = E[n] - O[n].
 constexpr float kA = 0.353553391f;   // sqrt(2) / 4
@@ -163,24 +187,25 @@ constexpr float kC3 = 0.415734806f;
 constexpr float kC5 = 0.277785117f;
 constexpr float kC7 = 0.097545161f;
 
-inline void Idct8(const float* in, int inStep, float* out, int outStep) {
-    const float x0 = in[0], x1 = in[inStep], x2 = in[2 * inStep], x3 = in[3 * inStep];
-    const float x4 = in[4 * inStep], x5 = in[5 * inStep], x6 = in[6 * inStep], x7 = in[7 * inStep];
-    const float t0 = kA * (x0 + x4), t1 = kA * (x0 - x4);
-    const float u = kB1 * x2 + kB3 * x6, v = kB3 * x2 - kB1 * x6;
-    const float e0 = t0 + u, e1 = t1 + v, e2 = t1 - v, e3 = t0 - u;
-    const float o0 = kC1 * x1 + kC3 * x3 + kC5 * x5 + kC7 * x7;
-    const float o1 = kC3 * x1 - kC7 * x3 - kC1 * x5 - kC5 * x7;
-    const float o2 = kC5 * x1 - kC1 * x3 + kC7 * x5 + kC3 * x7;
-    const float o3 = kC7 * x1 - kC5 * x3 + kC3 * x5 - kC1 * x7;
-    out[0] = e0 + o0;
-    out[7 * outStep] = e0 - o0;
-    out[outStep] = e1 + o1;
-    out[6 * outStep] = e1 - o1;
-    out[2 * outStep] = e2 + o2;
-    out[5 * outStep] = e2 - o2;
-    out[3 * outStep] = e3 + o3;
-    out[4 * outStep] = e3 - o3;
+// In place, on eight values of one row or column; `V` is a float or four of them (one from each
+// of four rows or columns), with the same arithmetic in the same order either way.
+template <typename V>
+__attribute__((always_inline)) inline void Idct8(V* x) {
+    const V t0 = kA * (x[0] + x[4]), t1 = kA * (x[0] - x[4]);
+    const V u = kB1 * x[2] + kB3 * x[6], v = kB3 * x[2] - kB1 * x[6];
+    const V e0 = t0 + u, e1 = t1 + v, e2 = t1 - v, e3 = t0 - u;
+    const V o0 = kC1 * x[1] + kC3 * x[3] + kC5 * x[5] + kC7 * x[7];
+    const V o1 = kC3 * x[1] - kC7 * x[3] - kC1 * x[5] - kC5 * x[7];
+    const V o2 = kC5 * x[1] - kC1 * x[3] + kC7 * x[5] + kC3 * x[7];
+    const V o3 = kC7 * x[1] - kC5 * x[3] + kC3 * x[5] - kC1 * x[7];
+    x[0] = e0 + o0;
+    x[7] = e0 - o0;
+    x[1] = e1 + o1;
+    x[6] = e1 - o1;
+    x[2] = e2 + o2;
+    x[5] = e2 - o2;
+    x[3] = e3 + o3;
+    x[4] = e3 - o3;
 }
 
 // A sample from the transform's output: level-shifted back, rounded and kept within 0..255 (in
@@ -192,20 +217,54 @@ inline uint8_t ToSample(float value) {
 }
 
 // Coefficients (natural order, dequantised) to 8x8 samples at `out`, rows `stride` apart.
-void InverseTransform(const float* coefficients, bool onlyDc, uint8_t* out, int stride) {
-    if (onlyDc) {
-        // Flat blocks are most of a game's frame: the transform of a lone DC is its eighth.
-        const uint8_t value = ToSample(coefficients[0] * 0.125f);
-        for (int y = 0; y < 8; ++y) std::memset(out + y * stride, value, 8);
-        return;
-    }
+void InverseTransform(const float* coefficients, uint8_t* out, int stride) {
     float columns[64];
-    for (int c = 0; c < 8; ++c) Idct8(coefficients + c, 8, columns + c, 8);
-    float row[8];
+    for (int c = 0; c < 8; ++c) {
+        float x[8];
+        for (int k = 0; k < 8; ++k) x[k] = coefficients[k * 8 + c];
+        Idct8(x);
+        for (int k = 0; k < 8; ++k) columns[k * 8 + c] = x[k];
+    }
     for (int r = 0; r < 8; ++r) {
-        Idct8(columns + r * 8, 1, row, 1);
+        float* row = columns + r * 8;
+        Idct8(row);
         uint8_t* line = out + r * stride;
         for (int c = 0; c < 8; ++c) line[c] = ToSample(row[c]);
+    }
+}
+
+// The same four rows or columns at a time: the columns of each half, then, turned by a
+// transpose, the rows of each half, turned back for the samples' rows.
+__attribute__((target("sse2"))) void InverseTransformSse2(const float* coefficients, uint8_t* out, int stride) {
+    __m128 half[2][8];  // [columns 0-3 | 4-7][row]
+    for (int h = 0; h < 2; ++h) {
+        for (int k = 0; k < 8; ++k) half[h][k] = _mm_loadu_ps(coefficients + k * 8 + 4 * h);
+        Idct8(half[h]);
+    }
+    __m128 rows[2][8];  // [rows 0-3 | 4-7][column]
+    for (int g = 0; g < 2; ++g) {
+        for (int h = 0; h < 2; ++h) {
+            __m128 a = half[h][4 * g], b = half[h][4 * g + 1], c = half[h][4 * g + 2], d = half[h][4 * g + 3];
+            _MM_TRANSPOSE4_PS(a, b, c, d);
+            rows[g][4 * h] = a;
+            rows[g][4 * h + 1] = b;
+            rows[g][4 * h + 2] = c;
+            rows[g][4 * h + 3] = d;
+        }
+        Idct8(rows[g]);
+    }
+    const __m128 shift = _mm_set1_ps(128.5f), low = _mm_setzero_ps(), high = _mm_set1_ps(255.0f);
+    for (int g = 0; g < 2; ++g) {
+        __m128 left[4] = {rows[g][0], rows[g][1], rows[g][2], rows[g][3]};
+        __m128 right[4] = {rows[g][4], rows[g][5], rows[g][6], rows[g][7]};
+        _MM_TRANSPOSE4_PS(left[0], left[1], left[2], left[3]);
+        _MM_TRANSPOSE4_PS(right[0], right[1], right[2], right[3]);
+        for (int r = 0; r < 4; ++r) {
+            const __m128i l = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(left[r], shift), low), high));
+            const __m128i h = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_add_ps(right[r], shift), low), high));
+            const __m128i words = _mm_packs_epi32(l, h);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (4 * g + r) * stride), _mm_packus_epi16(words, words));
+        }
     }
 }
 
@@ -394,6 +453,17 @@ private:
         bool onlyDc = true;
         const Huffman& ac = m_ac[c.acTable];
         for (int k = 1; k < 64;) {
+            // Most coefficients: the code and the value's bits within the next nine bits.
+            const Huffman::Fast& fast = ac.fast[reader.Peek9()];
+            if (fast.length) {
+                reader.Skip(fast.length);
+                k += fast.run;
+                if (k > 63) return false;
+                coefficients[kZigzag.natural[k]] = static_cast<float>(fast.value) * quant[k];
+                onlyDc = false;
+                ++k;
+                continue;
+            }
             const int symbol = reader.Decode(ac);
             if (symbol < 0) return false;
             const int run = symbol >> 4, bits = symbol & 15;
@@ -408,7 +478,15 @@ private:
             onlyDc = false;
             ++k;
         }
-        InverseTransform(coefficients, onlyDc, out, stride);
+        if (onlyDc) {
+            // Flat blocks are most of a game's frame: the transform of a lone DC is its eighth.
+            const uint8_t value = ToSample(coefficients[0] * 0.125f);
+            for (int y = 0; y < 8; ++y) std::memset(out + y * stride, value, 8);
+        } else if (m_sse2) {
+            InverseTransformSse2(coefficients, out, stride);
+        } else {
+            InverseTransform(coefficients, out, stride);
+        }
         return true;
     }
 
@@ -471,7 +549,7 @@ private:
                 continue;
             }
             // Half-width chroma: each chroma sample serves two neighbouring pixels.
-            int x = HaveSse2() ? ConvertHalfChroma(ys, cbs, crs, out, m_width) : 0;
+            int x = m_sse2 ? ConvertHalfChroma(ys, cbs, crs, out, m_width) : 0;
             for (; x + 1 < m_width; x += 2) {
                 const ChromaTerms terms = Chroma(cbs[x >> 1], crs[x >> 1]);
                 out[x] = Pixel(ys[x], terms);
@@ -498,6 +576,7 @@ private:
     const int m_maxSide;
     uint16_t m_quant[4][64] = {};
     Huffman m_dc[4], m_ac[4];
+    const bool m_sse2 = HaveSse2();
     Component m_components[kMaxComponents];
     int m_componentCount = 0;
     int m_width = 0, m_height = 0;
