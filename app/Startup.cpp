@@ -2,6 +2,7 @@
 
 #include "common/TextConv.h"
 #include "core/LauncherFolders.h"
+#include "core/UserAgent.h"
 #include "duilib/UIBase.h"
 #include "duilib/UIManager.h"
 #include "duilib/UIResourceManager.h"
@@ -48,6 +49,8 @@ void EnsureWebEngine(bool cleanProfile) {
     settings.size = sizeof settings;
     settings.profilePath = profile.empty() ? nullptr : profile.c_str();
     settings.cleanProfile = cleanProfile ? 1 : 0;
+    // From the browser's first request on, whatever sends it (a page's workers too).
+    settings.userAgent = kLauncherUserAgent;
     g_webEngineDllPath = path.GetData();
     LoadWebEngine(&settings);
     // The path lives only for this call.

@@ -16,7 +16,6 @@
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     if (FAILED(CoInitialize(nullptr))) return 0;
     CPaintManagerUI::SetInstance(hInstance);
-    SetupSkin();
 
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -25,7 +24,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     // Before the engine: its browser uses the player's profile, which admits one browser.
     UniqueHandle mutex = TakeLauncherMutex();
     if (mutex) {
+        // The browser takes longest to be ready: it starts first, the skin loads meanwhile.
         EnsureWebEngine(cleanProfile);
+        SetupSkin();
         CKuku::GetInstance()->LoadFile(L"config.xml");
         UpdateRelease release;
         const CDuiString url = CheckUpdate(&release);

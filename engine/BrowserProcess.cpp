@@ -113,11 +113,12 @@ const wchar_t kWatchdogScript[] =
     // The browser quits when its pipe ends, which it does when the launcher ends in any way.
     L"exec 3<&-; wait $c; stale";
 
-std::wstring SwitchesText(bool underWine) {
+std::wstring SwitchesText(const BrowserLaunch& launch, bool underWine) {
     std::wstring text;
     for (const wchar_t* sw : kBrowserSwitches) text += L" " + QuoteArgument(sw);
     if (underWine)
         for (const wchar_t* sw : kClosedNetworkSwitches) text += L" " + QuoteArgument(sw);
+    if (!launch.userAgent.empty()) text += L" " + QuoteArgument(L"--user-agent=" + launch.userAgent);
     return text;
 }
 
@@ -275,16 +276,14 @@ std::wstring BrowserProcess::DefaultProfile() {
     return base + program + L"\\Browser";
 }
 
-bool BrowserProcess::Start(const std::wstring& browser, const std::wstring& profile, bool cleanProfile,
-                           DWORD timeoutMs) {
-    if (browser.empty() || profile.empty() || !MakeFolderTree(profile)) return false;
-    if (RunningUnderWine() && !IsWindowsProgram(browser)) return StartUnderWine(browser, profile, cleanProfile, timeoutMs);
-    return StartNative(browser, profile, cleanProfile);
+bool BrowserProcess::Start(const BrowserLaunch& launch, DWORD timeoutMs) {
+    if (launch.browser.empty() || launch.profile.empty() || !MakeFolderTree(launch.profile)) return false;
+    if (RunningUnderWine() && !IsWindowsProgram(launch.browser)) return StartUnderWine(launch, timeoutMs);
+    return StartNative(launch);
 }
 
-bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::wstring& profile, bool cleanProfile,
-                                    DWORD timeoutMs) {
-    const std::string unixProfile = ToUnixPath(profile);
+bool BrowserProcess::StartUnderWine(const BrowserLaunch& launch, DWORD timeoutMs) {
+    const std::string unixProfile = ToUnixPath(launch.profile);
     const std::string secret = RandomSecret();
     if (unixProfile.empty() || secret.empty() || !m_winsock.Ok()) return false;
     // A Linux program started from here gets /dev/null as its standard input whatever it is
@@ -300,9 +299,10 @@ bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::wstr
         listen(listener.Get(), 1) != 0 || getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&addr), &size) != 0)
         return false;
 
-    std::wstring command = L"/bin/bash -c " + QuoteArgument(kWatchdogScript) + L" watchdog " + QuoteArgument(browser) +
-                           L" " + QuoteArgument(Utf8ToWide(unixProfile)) + L" " +
-                           std::to_wstring(ntohs(addr.sin_port)) + (cleanProfile ? L" 1" : L" 0") + SwitchesText(true);
+    std::wstring command = L"/bin/bash -c " + QuoteArgument(kWatchdogScript) + L" watchdog " +
+                           QuoteArgument(launch.browser) + L" " + QuoteArgument(Utf8ToWide(unixProfile)) + L" " +
+                           std::to_wstring(ntohs(addr.sin_port)) + (launch.cleanProfile ? L" 1" : L" 0") +
+                           SwitchesText(launch, true);
     std::vector<wchar_t> environment = EnvironmentWith(L"WKE_PIPE_SECRET", Utf8ToWide(secret));
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -324,10 +324,10 @@ bool BrowserProcess::StartUnderWine(const std::wstring& browser, const std::wstr
     return true;
 }
 
-bool BrowserProcess::StartNative(const std::wstring& browser, const std::wstring& profile, bool cleanProfile) {
+bool BrowserProcess::StartNative(const BrowserLaunch& launch) {
     // The job ended the browser of an earlier run when its launcher ended, so nothing holds the
     // profile now.
-    if (cleanProfile) RemoveContents(profile);
+    if (launch.cleanProfile) RemoveContents(launch.profile);
     // Two pipes: the browser reads commands from the first and writes answers into the second.
     // Only the browser's ends are inheritable, and only they are handed to it.
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
@@ -354,8 +354,8 @@ bool BrowserProcess::StartNative(const std::wstring& browser, const std::wstring
     si.StartupInfo.cbReserved2 = static_cast<WORD>(descriptors.size());
     si.StartupInfo.lpReserved2 = descriptors.data();
     si.lpAttributeList = attributes;
-    std::wstring command = QuoteArgument(browser) + L" " + QuoteArgument(L"--user-data-dir=" + profile) +
-                           SwitchesText(false) + L" about:blank";
+    std::wstring command = QuoteArgument(launch.browser) + L" " + QuoteArgument(L"--user-data-dir=" + launch.profile) +
+                           SwitchesText(launch, false) + L" about:blank";
 
     m_job.Reset(CreateJobObjectW(nullptr, nullptr));
     if (m_job) {

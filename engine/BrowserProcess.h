@@ -13,6 +13,16 @@
 #include "common/SocketHandles.h"
 #include "engine/PipeStream.h"
 
+// What a browser is started with.
+struct BrowserLaunch {
+    std::wstring browser;       // its executable
+    std::wstring profile;       // its profile folder, made when missing
+    bool cleanProfile = false;  // the profile's contents are removed first
+    // The user agent of every request it makes unless a page is given another, from its first
+    // request on (workers and whatever runs before a page's own is set included); empty: its own.
+    std::wstring userAgent;
+};
+
 class BrowserProcess {
 public:
     // The browser to start: `override` when not empty, else the first one found in the usual
@@ -23,11 +33,10 @@ public:
     // after the program that uses the engine.
     static std::wstring DefaultProfile();
 
-    // Starts the browser at `browser` on the profile folder `profile` (made when missing; its
-    // contents removed first when `cleanProfile`) and connects its DevTools pipe, waiting at most
-    // `timeoutMs` for that. A Windows program (an .exe that exists as such) is started natively,
-    // also under Wine. Any thread; the other members are used only after it returned.
-    bool Start(const std::wstring& browser, const std::wstring& profile, bool cleanProfile, DWORD timeoutMs);
+    // Starts the browser and connects its DevTools pipe, waiting at most `timeoutMs` for that. A
+    // Windows program (an .exe that exists as such) is started natively, also under Wine. Any
+    // thread; the other members are used only after it returned.
+    bool Start(const BrowserLaunch& launch, DWORD timeoutMs);
 
     // The connected pipe, once; null before a successful Start.
     std::unique_ptr<PipeStream> TakeStream() { return std::move(m_stream); }
@@ -37,9 +46,8 @@ public:
     void Stop();
 
 private:
-    bool StartUnderWine(const std::wstring& browser, const std::wstring& profile, bool cleanProfile,
-                        DWORD timeoutMs);
-    bool StartNative(const std::wstring& browser, const std::wstring& profile, bool cleanProfile);
+    bool StartUnderWine(const BrowserLaunch& launch, DWORD timeoutMs);
+    bool StartNative(const BrowserLaunch& launch);
 
     UniqueHandle m_process;     // owned: the watchdog (Wine) or the browser (Windows)
     WinsockScope m_winsock;

@@ -48,33 +48,39 @@ std::wstring TextSetting(const wkeSettings* settings, Member wkeSettings::*membe
 
 bool Engine::Begin(const wkeSettings* settings) {
     m_uiThread = GetCurrentThreadId();
-    const std::wstring browser = BrowserProcess::Locate(
+    BrowserLaunch launch;
+    launch.browser = BrowserProcess::Locate(
         TextSetting(settings, &wkeSettings::browserPath, offsetof(wkeSettings, browserPath) + sizeof(const utf8*)));
-    std::wstring profile =
+    launch.profile =
         TextSetting(settings, &wkeSettings::profilePath, offsetof(wkeSettings, profilePath) + sizeof(const utf8*));
-    if (profile.empty()) profile = BrowserProcess::DefaultProfile();
-    const bool clean = settings && settings->size >= static_cast<int>(offsetof(wkeSettings, cleanProfile) + sizeof(int)) &&
-                       settings->cleanProfile != 0;
-    if (browser.empty() || profile.empty() || !m_cdp.OpenDispatch()) return false;
+    if (launch.profile.empty()) launch.profile = BrowserProcess::DefaultProfile();
+    launch.cleanProfile =
+        settings && settings->size >= static_cast<int>(offsetof(wkeSettings, cleanProfile) + sizeof(int)) &&
+        settings->cleanProfile != 0;
+    launch.userAgent =
+        TextSetting(settings, &wkeSettings::userAgent, offsetof(wkeSettings, userAgent) + sizeof(const utf8*));
+    if (launch.browser.empty() || launch.profile.empty() || !m_cdp.OpenDispatch()) return false;
+    m_defaultUserAgent = ToUtf8(launch.userAgent.c_str());
     // The browser takes a second or two to start (more on a cold start), and the caller has
     // windows to show meanwhile: start it on a thread of its own, which waits for its first
     // answer, and set up the session once it is up. Until then views wait for their pages (see
     // CreateView). The thread touches only the browser process object, the connection (which
     // nothing uses before it has been joined) and the members it sets, read after the join.
-    m_starter = std::thread([this, browser, profile, clean] {
-        m_browserStarted = m_browser.Start(browser, profile, clean, kBrowserStartTimeoutMs) &&
+    m_starter = std::thread([this, launch] {
+        m_browserStarted = m_browser.Start(launch, kBrowserStartTimeoutMs) &&
                            m_cdp.Open(m_browser.TakeStream(), [this](const std::string& text) { return OnReaderText(text); },
                                       [this](const Json& message) { return OnReaderMessage(message); },
                                       [this](const Json& message) { OnEvent(message); });
         Json version;
         m_browserStarted = m_browserStarted &&
                            m_cdp.Call("Browser.getVersion", Json(), "", kBrowserStartTimeoutMs, &version);
-        if (m_browserStarted) {
+        if (m_browserStarted && m_defaultUserAgent.empty()) {
             // Pages see an ordinary browser, not the headless one.
             m_defaultUserAgent = version["userAgent"].AsString();
             const size_t headless = m_defaultUserAgent.find("HeadlessChrome");
             if (headless != std::string::npos) m_defaultUserAgent.replace(headless, 14, "Chrome");
-        } else {
+        }
+        if (!m_browserStarted) {
             m_cdp.Disconnect();
             m_browser.Stop();
         }

@@ -124,7 +124,7 @@ typedef struct jsCallerInfo {
     const char* name;          // the page function that was called (as bound by jsBindFunction)
 } jsCallerInfo;
 
-// Engine start-up settings; the launcher passes none.
+// Engine start-up settings.
 typedef struct wkeSettings {
     int size;  // size of this record; an engine reads only the members it covers
     const utf8* browserPath;  // optional: the browser executable the engine drives
@@ -132,6 +132,9 @@ typedef struct wkeSettings {
     // run; made when missing. Without it: "<LocalAppData>\<program>\Browser".
     const utf8* profilePath;
     int cleanProfile;  // nonzero: the profile's contents are removed before the browser starts
+    // Optional: the user agent of every request of the browser from its start, unless a view is
+    // given its own (wkeSetUserAgent); also what views report as theirs until then.
+    const utf8* userAgent;
 } wkeSettings;
 
 typedef void(WKE_CALL* wkeTitleChangedCallback)(wkeWebView webView, void* param, wkeString title);

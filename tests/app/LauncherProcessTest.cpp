@@ -1,4 +1,5 @@
 // The launcher executable run as a whole, as a user would start it.
+#include "core/UserAgent.h"
 #include "tests/app/LauncherFolder.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ReleaseSigner.h"
@@ -145,7 +146,9 @@ TEST_F(LauncherProcessTest, WithoutArgumentTheLoginWindowOpens) {
     EXPECT_EQ(1100, bounds.right - bounds.left);
     EXPECT_EQ(550, bounds.bottom - bounds.top);
     EXPECT_EQ(1u, m_server.Requests().size());
-    EXPECT_NE(EngineStart().find(std::string(kProfileInLog) + "0"), std::string::npos) << EngineStart();
+    // The browser starts with the launcher's user agent: nothing it sends carries another.
+    EXPECT_NE(EngineStart().find(std::string(kProfileInLog) + "0 \"" + kLauncherUserAgent + "\""), std::string::npos)
+        << EngineStart();
 
     // A second launcher meets the first one's mutex: it gives way without starting an engine (and
     // so a browser on the same profile) or asking the server anything.

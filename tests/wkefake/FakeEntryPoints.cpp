@@ -65,12 +65,13 @@ namespace {
 void WKE_CALL ENTRY(wkeInitializeEx)(const wkeSettings* settings) {
     OpenLogFromEnvironment();
     StartCommandChannel();
-    // The profile the caller asks for, as far as its record holds it.
-    const bool hasProfile = settings && settings->size >= static_cast<int>(sizeof(wkeSettings));
+    // The profile and user agent the caller asks for, as far as its record holds them.
+    const bool whole = settings && settings->size >= static_cast<int>(sizeof(wkeSettings));
     Plain("wkeInitializeEx")
         .Ptr(settings)
-        .Narrow(hasProfile && settings->profilePath ? settings->profilePath : "")
-        .Int(hasProfile ? settings->cleanProfile : 0);
+        .Narrow(whole && settings->profilePath ? settings->profilePath : "")
+        .Int(whole ? settings->cleanProfile : 0)
+        .Narrow(whole && settings->userAgent ? settings->userAgent : "");
 }
 #endif
 
