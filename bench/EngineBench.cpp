@@ -42,7 +42,7 @@ int main() {
     const ULONGLONG viewStart = GetTickCount64();
     wkeWebView view = wkeCreateWebView();
     std::printf("first view: %llu ms\n", GetTickCount64() - viewStart);
-    if (!view || !wkeRunJS(view, "1")) return 1;
+    if (!view || AnswerOncePageRuns(view, "1") != L"1") return 1;
     std::printf("browser up, first page running: %llu ms\n", GetTickCount64() - before);
     wkeResize(view, 800, 600);
     wkeOnPaintUpdated(view, CountFrame, nullptr);

@@ -40,3 +40,9 @@ std::wstring ScriptText(wkeWebView view, jsValue value) {
     const wchar_t* text = jsToStringW(wkeGlobalExec(view), value);
     return text ? text : L"";
 }
+
+std::wstring AnswerOncePageRuns(wkeWebView view, const char* script, DWORD timeoutMs) {
+    std::wstring answer = L"undefined";
+    PumpUntil([&] { return (answer = ScriptText(view, wkeRunJS(view, script))) != L"undefined"; }, timeoutMs);
+    return answer;
+}
