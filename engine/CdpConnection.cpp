@@ -382,7 +382,7 @@ void CdpConnection::ReaderLoop() {
         if (cut) {
             // Too long to keep (a page's giant string or console message): an answer fails, an
             // event is dropped, and the connection goes on.
-            Trace('<', text + " ... " + tail);
+            if (m_trace) Trace('<', text.size() < DevToolsPipe::kCutHead ? text : text + " ... " + tail);
             HandleLost(text, tail);
             continue;
         }

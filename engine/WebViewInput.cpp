@@ -15,7 +15,7 @@ const char kCaretScript[] =
     "(function(){var e=document.activeElement;if(!e||e===document.body||e===document.documentElement)return '';"
     "var r=e.getBoundingClientRect();var s=getComputedStyle(e);var l=parseFloat(s.paddingLeft)||0;"
     "var t=parseFloat(s.paddingTop)||0;var h=parseFloat(s.fontSize)||r.height;"
-    "return [Math.round(r.left+l),Math.round(r.top+t),1,Math.round(Math.min(h*1.2,r.height))].join(',');})()";
+    "return Math.round(r.left+l)+','+Math.round(r.top+t)+',1,'+Math.round(Math.min(h*1.2,r.height));})()";
 
 std::string CursorScript(int x, int y) {
     char script[512];
@@ -113,8 +113,8 @@ void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
     wkeWebView handle = Handle();
     Json caret = Json::Object();
     caret.Set("expression", kCaretScript).Set("returnByValue", true);
-    // The page's script runs these, and a page may change what they call (Array.prototype.join,
-    // getComputedStyle): their answers are refused unless short, and read only as short text.
+    // These run among the page's scripts, which may replace what they call (getComputedStyle,
+    // getBoundingClientRect): their answers are refused unless short, and read only as short text.
     m_engine.Cdp().SendWithReply("Runtime.evaluate", caret, m_session, [engine, handle](const Json& result) {
         WebView* view = engine->Find(handle);
         if (!view) return;
