@@ -243,12 +243,17 @@ void Engine::OnTargetCreated(wkeWebView handle, const std::string& targetId) {
 }
 
 void Engine::CloseTarget(const std::string& targetId, const std::string& session) {
-    // Closed first, then let go: a page that waits for the debugger keeps its opener waiting
-    // inside window.open until it runs, and closed first it never starts to load.
+    // A page that waits for the debugger keeps its opener waiting inside window.open until it
+    // runs, also when it is closed first: it is let run, offline, so that nothing it loads
+    // reaches the network (with the browser's user agent, not a view's), and then closed.
+    m_cdp.Send("Network.enable", Json(), session);
+    Json offline = Json::Object();
+    offline.Set("offline", true).Set("latency", 0).Set("downloadThroughput", -1).Set("uploadThroughput", -1);
+    m_cdp.Send("Network.emulateNetworkConditions", offline, session);
+    m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
     Json close = Json::Object();
     close.Set("targetId", targetId);
     m_cdp.Send("Target.closeTarget", close);
-    m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
 }
 
 bool Engine::OnDialogOpening(const std::string& session) {

@@ -250,12 +250,6 @@ bool WKE_CALL OnNavigation(wkeWebView, void* param, wkeNavigationType type, wkeS
     return e->allow;
 }
 
-void Click(wkeWebView view, int x, int y) {
-    wkeFireMouseEvent(view, WM_MOUSEMOVE, x, y, 0);
-    wkeFireMouseEvent(view, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
-    wkeFireMouseEvent(view, WM_LBUTTONUP, x, y, 0);
-}
-
 TEST_F(EngineBrowserTest, LinkClickAsksNavigationAndCancelKeepsThePageWhileTypedFormSubmits) {
     server.AddPage("/nav.html",
                    "<html><body style='margin:0'>"
@@ -278,7 +272,7 @@ TEST_F(EngineBrowserTest, LinkClickAsksNavigationAndCancelKeepsThePageWhileTyped
     ASSERT_TRUE(PumpUntil([&] { return !events.finished.empty(); }));
     EXPECT_TRUE(navigation.seen.empty()) << "a load the caller started is not the handler's to judge";
 
-    Click(view, 50, 40);
+    ClickAt(view, 50, 40);
     ASSERT_TRUE(PumpUntil([&] { return !navigation.seen.empty(); }));
     EXPECT_EQ(navigation.seen[0].first, WKE_NAVIGATION_TYPE_LINKCLICK);
     EXPECT_EQ(navigation.seen[0].second, server.Url("/target.html"));
@@ -289,7 +283,7 @@ TEST_F(EngineBrowserTest, LinkClickAsksNavigationAndCancelKeepsThePageWhileTyped
     EXPECT_EQ(ScriptText(view, wkeRunJS(view, "location.pathname")), L"/nav.html");
 
     navigation.allow = true;
-    Click(view, 50, 135);
+    ClickAt(view, 50, 135);
     for (wchar_t c : std::wstring(L"Hi")) {
         wkeFireKeyDownEvent(view, towupper(c), 0, false);
         wkeFireKeyPressEvent(view, c, 0, false);
@@ -367,7 +361,7 @@ TEST_F(EngineBrowserTest, PagesOpenPopupsOnlyForTheirPlayersClicksOnePerClickAnd
     EXPECT_TRUE(created.requests.empty());
 
     // One click, two window.open: the first opens, with its features; the second gets nothing.
-    Click(view, 50, 120);
+    ClickAt(view, 50, 120);
     ASSERT_TRUE(PumpUntil([&] { return !created.requests.empty(); }));
     EXPECT_EQ(created.requests[0].second, server.Url("/popup.html"));
     EXPECT_EQ(created.features.x, 10);
@@ -392,12 +386,12 @@ TEST_F(EngineBrowserTest, PagesOpenPopupsOnlyForTheirPlayersClicksOnePerClickAnd
     EXPECT_EQ(popupRequests, 1);
 
     // A click for addresses that are not web pages opens nothing, and the page goes on.
-    Click(view, 50, 180);
+    ClickAt(view, 50, 180);
     ASSERT_TRUE(PumpUntil([&] { return !events.titles.empty() && events.titles.back() == L"went on"; }));
     EXPECT_EQ(ScriptText(view, wkeRunJS(view, "1")), L"1");
     EXPECT_EQ(created.requests.size(), 1u);
 
-    Click(view, 50, 40);
+    ClickAt(view, 50, 40);
     ASSERT_TRUE(PumpUntil([&] { return created.requests.size() >= 2; }));
     EXPECT_EQ(created.requests[1].first, WKE_NAVIGATION_TYPE_LINKCLICK);
     EXPECT_EQ(created.requests[1].second, server.Url("/blank.html"));
@@ -461,7 +455,7 @@ TEST_F(EngineBrowserTest, BoundFunctionsLearnTheCallingViewFrameAndAddress) {
     EXPECT_EQ(CallerLabelled(L"forged")->url, hostUrl);
 
     // A window the page opens is a view of its own.
-    Click(view, 50, 40);
+    ClickAt(view, 50, 40);
     ASSERT_TRUE(PumpUntil([&] { return CallerLabelled(L"popup") != nullptr; }));
     ASSERT_EQ(created.created.size(), 1u);
     const SeenCaller popup = *CallerLabelled(L"popup");

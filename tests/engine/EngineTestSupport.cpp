@@ -46,3 +46,9 @@ std::wstring AnswerOncePageRuns(wkeWebView view, const char* script, DWORD timeo
     PumpUntil([&] { return (answer = ScriptText(view, wkeRunJS(view, script))) != L"undefined"; }, timeoutMs);
     return answer;
 }
+
+void ClickAt(wkeWebView view, int x, int y) {
+    wkeFireMouseEvent(view, WM_MOUSEMOVE, x, y, 0);
+    wkeFireMouseEvent(view, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+    wkeFireMouseEvent(view, WM_LBUTTONUP, x, y, 0);
+}

@@ -25,6 +25,9 @@ bool LoadTestEngine(const std::wstring& profile = std::wstring(), bool keepProfi
 std::wstring EngineStringText(wkeString s);
 std::wstring ScriptText(wkeWebView view, jsValue value);
 
+// A left click at a view point, with the move before it, as the player's.
+void ClickAt(wkeWebView view, int x, int y);
+
 // The text of a script's value once the view's page runs it, pumping messages meanwhile: the
 // browser starts behind wkeInitializeEx, and a script asked for before the view has its page
 // answers empty at once. "undefined" when the page gives no other answer within `timeoutMs`.
