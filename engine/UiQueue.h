@@ -28,8 +28,8 @@ public:
     static constexpr size_t kMaxConsoleTasks = 256;
     static constexpr size_t kConsoleBytes = 8u * 1024u * 1024u;
     // The reader waits while the queue holds more than kHighBytes, until it holds kLowBytes.
-    static constexpr size_t kHighBytes = 64u * 1024u * 1024u;
-    static constexpr size_t kLowBytes = 32u * 1024u * 1024u;
+    static constexpr size_t kHighBytes = 48u * 1024u * 1024u;
+    static constexpr size_t kLowBytes = 24u * 1024u * 1024u;
 
     // `wake` asks the UI thread to call Drain soon and answers false when the request was refused;
     // it is called from any thread, never with the queue's lock held.
