@@ -2,9 +2,9 @@
 // popup per click or key press, within a second of it. (The browser has a rule of its own, with a
 // longer time; a popup opens only when both allow it.)
 //
-// The UI thread grants an activation as it hands the input to the page, and refreshes it when the
-// browser has taken the input; the reader thread consumes it when the page asks for a popup. Ticks
-// are GetTickCount values. Safe from any thread.
+// The UI thread grants an activation as it hands the press to the page, and refreshes it when the
+// browser has taken the press and its release; the reader thread consumes it when the page asks
+// for a popup. Ticks are GetTickCount values. Safe from any thread.
 #pragma once
 
 #include <windows.h>

@@ -24,16 +24,18 @@ void WebView::Send(const std::string& method, Json params) {
     m_engine.Cdp().Send(method, std::move(params), m_session);
 }
 
-void WebView::SendActivatingInput(const std::string& method, Json params) {
-    if (m_destroyed || !Attached()) {
+void WebView::SendActivatingInput(const std::string& method, Json params, bool press) {
+    if (m_destroyed || !Attached() || (!press && !m_activation)) {
         Send(method, std::move(params));
         return;
     }
-    // Granted as the input leaves, so that no page can be quicker than its activation; the second
-    // counts from when the browser has taken the input, however long it took to get there.
+    // Granted as the press leaves, so that no page can be quicker than its activation; the second
+    // counts from when the browser has taken the press and its release, however long they took to
+    // get there.
     UserActivation& activation = m_engine.Activation();
     const std::string session = m_session;
-    const unsigned id = activation.Grant(session, GetTickCount());
+    const unsigned id = press ? activation.Grant(session, GetTickCount()) : m_activation;
+    m_activation = press ? id : 0;
     m_engine.Cdp().SendWithReply(method, std::move(params), session, [&activation, session, id](const Json& result) {
         if (!result.IsNull()) activation.Refresh(session, id, GetTickCount());
     }, true, kSmallAnswer);

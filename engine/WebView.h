@@ -126,8 +126,9 @@ private:
     void DestroyOwnWindow();
     // Sends a command to the page, or keeps it for the page while there is none yet.
     void Send(const std::string& method, Json params = Json());
-    // Sends input that activates the page (a button or a key pressed), see UserActivation.
-    void SendActivatingInput(const std::string& method, Json params);
+    // Sends input that activates the page (a button or a key pressed, `press`), or ends such input
+    // (its release, where the page's click handler runs), see UserActivation.
+    void SendActivatingInput(const std::string& method, Json params, bool press);
     void ApplyUserAgent();
     void RefreshCaretAndCursor(int x, int y, bool withCursor);
 
@@ -180,6 +181,7 @@ private:
     std::string m_title;
 
     int m_lastClickCount = 0;
+    unsigned m_activation = 0;  // the activation of a press whose release is still to come, or 0
     wchar_t m_highSurrogate = 0;
     wkeRect m_caret{0, 0, 0, 0};
     int m_cursor = WKE_CURSOR_POINTER;

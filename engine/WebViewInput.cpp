@@ -41,8 +41,9 @@ int KeyboardModifiers() {
 bool WebView::FireMouse(unsigned message, int x, int y, unsigned flags) {
     Json params;
     if (!MouseEventParams(message, x, y, flags, m_lastClickCount, params)) return false;
-    const bool press = params["type"].AsString() == "mousePressed";
-    if (press) SendActivatingInput("Input.dispatchMouseEvent", params);
+    const std::string& type = params["type"].AsString();
+    const bool press = type == "mousePressed";
+    if (press || type == "mouseReleased") SendActivatingInput("Input.dispatchMouseEvent", params, press);
     else Send("Input.dispatchMouseEvent", params);
     RefreshCaretAndCursor(x, y, !press);
     return true;
@@ -59,7 +60,7 @@ bool WebView::FireKey(bool down, unsigned virtualKey, unsigned flags) {
     // As in a browser, Escape and the modifier keys alone do not count as the player's activation.
     const bool activates = down && virtualKey != VK_ESCAPE && virtualKey != VK_SHIFT && virtualKey != VK_CONTROL &&
                            virtualKey != VK_MENU && virtualKey != VK_LWIN && virtualKey != VK_RWIN;
-    if (activates) SendActivatingInput("Input.dispatchKeyEvent", params);
+    if (activates) SendActivatingInput("Input.dispatchKeyEvent", params, true);
     else Send("Input.dispatchKeyEvent", params);
     if (!down) RefreshCaretAndCursor(0, 0, false);
     return true;

@@ -197,9 +197,10 @@ def hostile(build):
                 s.answer(found, "OK")
                 shown += 1
                 wait_for("the alert to close", 20, lambda: found["hwnd"] not in [w["hwnd"] for w in s.windows(DIALOG_CLASS)])
+            # The first and three quick ones, more when the player takes over 5 s for them.
             log(f"alerts shown before the page lost its dialogs: {shown}")
-            if shown != 4:
-                raise Failure(f"{shown} alerts were shown, not the first and three quick ones")
+            if shown < 4:
+                raise Failure(f"the page lost its dialogs after {shown} alerts")
             peak = s.peak_working_set_mib()
             s.click(game, game_centre(game))
             s.key("alt+F4")
