@@ -95,8 +95,6 @@ public:
     // Runs `task` on the UI thread from its message loop, after every task handed over before it.
     // `bytes` is what the task holds. Safe from any thread.
     void PostToUi(std::function<void()> task, size_t bytes = kTaskBytes);
-    // Console messages dropped because the page wrote them faster than the UI thread took them.
-    size_t DroppedConsoleMessages() const { return m_queue.DroppedConsole(); }
 
 private:
     // What a queued task costs beyond what it says it holds.

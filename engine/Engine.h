@@ -37,7 +37,6 @@ public:
     CdpConnection& Cdp() { return m_cdp; }
     NavigationGate& Gate() { return m_gate; }           // any thread
     UserActivation& Activation() { return m_activation; }  // any thread
-    DialogGuard& Dialogs() { return m_dialogs; }         // any thread
     ScriptValueStore& Values() { return m_values; }
     const std::string& DefaultUserAgent() const { return m_defaultUserAgent; }
     DWORD UiThreadId() const { return m_uiThread; }
@@ -49,8 +48,6 @@ public:
     void DestroyView(WebView* view);
     // The view behind a handle from the caller, or null when it is not (or no longer) one of ours.
     WebView* Find(wkeWebView handle) const;
-    // Closes a page of the browser that is no view, also one that waits for the debugger.
-    void CloseTarget(const std::string& targetId, const std::string& session);
 
     // While a view's create-view or navigation handler runs, the views it makes are that page's
     // popups: the first one only, and only with the player's activation of the page (`granted`
@@ -73,8 +70,6 @@ public:
         DWORD m_arrival;
         bool m_used = false;
     };
-    // Writes a refused popup to the debugger output.
-    static void ReportRefusedPopup(const char* reason, const std::string& url);
 
     void BindFunction(const std::string& name, jsNativeFunction fn);
     const std::map<std::string, jsNativeFunction>& Bindings() const { return m_bindings; }
@@ -104,7 +99,11 @@ private:
     // Reader thread: a page of ours was made, or a page attached; whichever comes second hands it over.
     void OnTargetCreated(wkeWebView handle, const std::string& targetId);
     void OnPageAttached(const Json& params);
+    // Closes a page of the browser that is no view, also one that waits for the debugger.
+    void CloseTarget(const std::string& targetId, const std::string& session);
     bool AllowPopup(bool window);
+    // Writes a refused popup to the debugger output.
+    static void ReportRefusedPopup(const char* reason, const std::string& url);
     size_t PopupWindowCount() const;
     bool OnReaderMessage(const Json& message);  // reader thread
     // Reader thread: lets a stopped document request go on, or hands it to its view's handler.
