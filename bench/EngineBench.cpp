@@ -194,7 +194,7 @@ int Start() {
     const ULONGLONG viewStart = GetTickCount64();
     wkeWebView view = wkeCreateWebView();
     Report("engine_first_view_ms", static_cast<double>(GetTickCount64() - viewStart));
-    if (!view || !wkeRunJS(view, "1")) return 1;
+    if (!view || AnswerOncePageRuns(view, "1") != L"1") return 1;
     Report("engine_browser_up_ms", static_cast<double>(GetTickCount64() - before));
     return 0;
 }

@@ -17,9 +17,12 @@ bool DevToolsPipe::Send(std::string message) {
     return m_stream->Write(message.data(), message.size());
 }
 
-bool DevToolsPipe::Receive(std::string& message, bool& cut) {
+bool DevToolsPipe::Receive(std::string& message, std::string& tail, bool& cut, const LimitOf& limitOf) {
     message.clear();
+    tail.clear();
     cut = false;
+    size_t limit = kMaxMessage;
+    bool decided = !limitOf;
     for (;;) {
         if (m_start == m_end) {
             const size_t got = m_stream->Read(m_buffer.data(), m_buffer.size());
@@ -31,18 +34,25 @@ bool DevToolsPipe::Receive(std::string& message, bool& cut) {
         const size_t available = m_end - m_start;
         const char* end = static_cast<const char*>(std::memchr(begin, '\0', available));
         const size_t piece = end ? static_cast<size_t>(end - begin) : available;
-        // What is kept of this piece: all of it, or, once the message is too long, up to the head.
-        if (!cut && piece > kMaxMessage - message.size()) {
-            cut = true;
-            if (message.size() > kCutHead) message.resize(kCutHead);
+        m_start += end ? piece + 1 : piece;  // the NUL is not part of the message
+        if (cut) {
+            // Only the last bytes count from now on: the browser puts a message's session last.
+            tail.append(begin, piece);
+            if (tail.size() > kCutTail) tail.erase(0, tail.size() - kCutTail);
+        } else {
+            message.append(begin, piece);  // a piece is at most one read
+            if (!decided && (message.size() >= kCutHead || end)) {
+                decided = true;
+                limit = std::min(kMaxMessage, limitOf(message.substr(0, kCutHead)));
+            }
+            if (message.size() > limit) {
+                cut = true;
+                tail = message.substr(message.size() > kCutTail ? message.size() - kCutTail : 0);
+                message.resize(std::min(message.size(), kCutHead));
+                message.shrink_to_fit();
+            }
         }
-        const size_t keep = cut ? std::min(piece, kCutHead - message.size()) : piece;
-        message.append(begin, keep);
-        m_start += piece;
-        if (end) {
-            ++m_start;  // the NUL
-            return true;
-        }
+        if (end) return true;
     }
 }
 

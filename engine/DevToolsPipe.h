@@ -2,6 +2,7 @@
 // One thread receives; any thread may send.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +15,11 @@ public:
     // Largest message kept; DevTools screenshots of a large view stay well below it.
     static constexpr size_t kMaxMessage = 64u * 1024u * 1024u;
     static constexpr size_t kCutHead = 256;
+    static constexpr size_t kCutTail = 256;
+
+    // How many bytes of a message to keep (at most kMaxMessage), decided from its first bytes:
+    // kCutHead of them, or the whole message when it is shorter.
+    using LimitOf = std::function<size_t(const std::string& head)>;
 
     explicit DevToolsPipe(std::unique_ptr<PipeStream> stream);
     DevToolsPipe(const DevToolsPipe&) = delete;
@@ -23,10 +29,11 @@ public:
     bool Send(std::string message);
 
     // Blocks until the next whole message. False when the connection ends or breaks. A message
-    // longer than kMaxMessage is read to its end but only its first kCutHead bytes are kept, with
-    // `cut` set, so that one oversized message (a page can make one) costs neither the memory nor
-    // the connection.
-    bool Receive(std::string& message, bool& cut);
+    // longer than its limit is read to its end but only its first kCutHead bytes are kept in
+    // `message` and its last kCutTail in `tail`, with `cut` set, so that one oversized message (a
+    // page can make one) costs neither the memory nor the connection. Without `limitOf` the limit
+    // is kMaxMessage.
+    bool Receive(std::string& message, std::string& tail, bool& cut, const LimitOf& limitOf = LimitOf());
 
     // Ends the launcher's side (see PipeStream::Shutdown).
     void Shutdown();

@@ -3,11 +3,11 @@
 #include <objbase.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstddef>
 #include <cstring>
 
 #include "common/TextConv.h"
+#include "common/WebOrigin.h"
 #include "engine/FrameDecoder.h"
 #include "engine/WebView.h"
 
@@ -17,7 +17,6 @@ Engine* g_engine = nullptr;  // owned; lives until the process ends
 
 // The browser can take a while on a cold start under Wine; after that it answers in milliseconds.
 constexpr DWORD kBrowserStartTimeoutMs = 30000;
-constexpr DWORD kCommandTimeoutMs = 10000;
 
 }  // namespace
 
@@ -89,32 +88,36 @@ bool Engine::Begin(const wkeSettings* settings) {
     return true;
 }
 
-bool Engine::EnsureConnected() {
-    if (m_state != State::Starting) return m_state == State::Connected;
-    m_starter.join();  // at most the browser's start-up timeout
-    if (m_browserStarted && Connect()) {
-        m_state = State::Connected;
-    } else {
-        m_state = State::Failed;
-        OutputDebugStringW(L"node.dll: the browser could not be started\n");
+void Engine::EnsureConnected() {
+    if (m_state != State::Starting || !m_starter.joinable()) return;
+    m_starter.join();  // it has ended: this runs from the last thing it did
+    if (!m_browserStarted) {
+        OnConnected(false);
+        return;
     }
-    std::vector<WebView*> waiting;
-    waiting.swap(m_unattached);
-    for (WebView* view : waiting) {
-        if (m_state != State::Connected || !AttachView(view)) view->GoWithoutPage();
-    }
-    return m_state == State::Connected;
-}
-
-bool Engine::Connect() {
-    // Every new page stops before its first script until we have set it up (or closed it).
+    // Every new page stops before its first script until we have set it up (or closed it). Pages
+    // are asked for only once the browser has confirmed this, so that none runs unseen.
     Json autoAttach = Json::Object();
     autoAttach.Set("autoAttach", true).Set("waitForDebuggerOnStart", true).Set("flatten", true);
-    if (!m_cdp.Call("Target.setAutoAttach", autoAttach, "", kCommandTimeoutMs, nullptr)) return false;
+    if (!m_cdp.SendWithReply("Target.setAutoAttach", autoAttach, "",
+                             [this](const Json& result) { OnConnected(!result.IsNull()); })) {
+        OnConnected(false);
+        return;
+    }
     Json downloads = Json::Object();
     downloads.Set("behavior", "deny").Set("eventsEnabled", true);
     m_cdp.Send("Browser.setDownloadBehavior", downloads);
-    return true;
+}
+
+void Engine::OnConnected(bool ok) {
+    m_state = ok ? State::Connected : State::Failed;
+    if (!ok) OutputDebugStringW(L"node.dll: the browser could not be started\n");
+    std::vector<WebView*> waiting;
+    waiting.swap(m_unattached);
+    for (WebView* view : waiting) {
+        if (ok) RequestPage(view);
+        else view->GoWithoutPage();
+    }
 }
 
 bool Engine::OnReaderText(const std::string& text) {
@@ -198,71 +201,140 @@ bool Engine::OnReaderMessage(const Json& message) {
         DeliverFrame(frame, data.data(), data.size());
         return true;
     }
-    if (method == "Fetch.requestPaused" || method == "Target.detachedFromTarget") {
-        const std::string& session =
-            method == "Fetch.requestPaused" ? message["sessionId"].AsString() : message["params"]["sessionId"].AsString();
-        auto discarded = m_discardedWindows.find(session);
-        if (discarded == m_discardedWindows.end())
-            return method == "Fetch.requestPaused" && OnRequestPaused(session, message["params"]);
-        if (method == "Target.detachedFromTarget") {
-            m_discardedWindows.erase(discarded);
-            return false;
-        }
-        Json refuse = Json::Object();
-        refuse.Set("requestId", message["params"]["requestId"].AsString()).Set("errorReason", "Aborted");
-        m_cdp.Send("Fetch.failRequest", refuse, session);
-        Json close = Json::Object();
-        close.Set("targetId", discarded->second);
-        m_cdp.Send("Target.closeTarget", close);
-        return true;
-    }
+    const std::string& session = message["sessionId"].AsString();
+    if (method == "Fetch.requestPaused") return OnRequestPaused(session, message["params"]);
     if (method == "Page.frameRequestedNavigation") {
-        m_gate.OnNavigationRequested(message["sessionId"].AsString(), message["params"]);
+        m_gate.OnNavigationRequested(session, message["params"]);
         return true;
     }
-    if (method == "Page.javascriptDialogOpening") {
-        // The page stops until the dialog is answered on the UI thread (OnEvent releases it).
-        m_cdp.HoldSession(message["sessionId"].AsString());
+    if (method == "Page.javascriptDialogOpening") return OnDialogOpening(session);
+    if (method == "Page.frameNavigated" && !message["params"]["frame"].Has("parentId")) {
+        m_dialogs.Navigated(session);
         return false;
     }
-    if (method == "Target.attachedToTarget") {
+    if (method == "Page.windowOpen") {
+        // Decided here, where the page's request arrives: the player's activation counts from the
+        // page's point of view, not from whenever the UI thread gets to it.
         const Json& params = message["params"];
-        const Json& info = params["targetInfo"];
-        const std::string& session = params["sessionId"].AsString();
-        const std::string& targetId = info["targetId"].AsString();
-        if (info["type"].AsString() != "page") {
-            // Workers and the like: let them run and leave them alone.
-            m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
-            Json detach = Json::Object();
-            detach.Set("sessionId", session);
-            m_cdp.Send("Target.detachFromTarget", detach);
+        const std::string& url = params["url"].AsString();
+        const char* refusal = nullptr;
+        if (!params["userGesture"].AsBool())
+            refusal = "without a click or key press in its view (the browser made no window either)";
+        else if (!m_activation.Consume(session, GetTickCount()))
+            refusal = "later than a second after a click or key press in its view, or a second one for it";
+        else if (!OriginOf(Utf8ToWide(url)))
+            refusal = "to an address that is not http or https";
+        if (refusal) {
+            ReportRefusedPopup(refusal, url);
             return true;
         }
-        if (!info["openerId"].AsString().empty()) {
-            // A window the page opened. The opener's Page.windowOpen hands its address to the
-            // create-view handler, whose view loads it; the browser's own window goes away unseen.
-            // It may share the opener's renderer, which stays blocked while the new page waits, so
-            // it is let run, with its requests stopped so that none of them reaches the network
-            // (with the browser's user agent, not the view's). It is closed once its document
-            // request has been refused: closing it while the request waits would let it go on.
-            m_discardedWindows[session] = targetId;
-            Json hold = Json::Object();
-            Json pattern = Json::Object();
-            pattern.Set("urlPattern", "*");
-            hold.Set("patterns", Json::Array().Push(pattern));
-            // Stopping takes effect only once answered; the UI thread may be waiting on the opener.
-            m_cdp.SendWithReply(
-                "Fetch.enable", hold, session,
-                [this, session](const Json&) { m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session); },
-                true);
-            return true;
-        }
-        std::lock_guard<std::mutex> lock(m_attachLock);
-        m_sessionOfTarget[targetId] = session;
-        m_attached.notify_all();
+        m_cdp.PostToUi([this, session, params] {
+            auto it = m_bySession.find(session);
+            if (it != m_bySession.end()) it->second->OnWindowOpen(params);
+        }, params["url"].AsString().size() * 2 + 1024);
+        return true;
+    }
+    if (method == "Target.attachedToTarget") {
+        OnPageAttached(message["params"]);
         return true;
     }
     return false;
+}
+
+void Engine::OnPageAttached(const Json& params) {
+    const Json& info = params["targetInfo"];
+    const std::string& session = params["sessionId"].AsString();
+    const std::string& targetId = info["targetId"].AsString();
+    if (info["type"].AsString() != "page") {
+        // Workers and the like: let them run and leave them alone.
+        m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
+        Json detach = Json::Object();
+        detach.Set("sessionId", session);
+        m_cdp.Send("Target.detachFromTarget", detach);
+        return;
+    }
+    // A window the page opened (the browser's own, for window.open or a link's target) never
+    // becomes a view: the create-view handler's view loads its address, with that view's user
+    // agent. It and any other page that no view asked for go at once, whatever their address.
+    if (!info["openerId"].AsString().empty()) {
+        CloseTarget(targetId, session);
+        return;
+    }
+    wkeWebView handle = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        auto created = m_createdFor.find(targetId);
+        if (created != m_createdFor.end()) {
+            handle = created->second;
+            m_createdFor.erase(created);
+        } else if (m_creating > 0) {
+            m_attachedUnknown[targetId] = session;  // perhaps a page whose answer is still to come
+            return;
+        }
+    }
+    if (!handle) {
+        CloseTarget(targetId, session);
+        return;
+    }
+    m_cdp.PostToUi([this, handle, targetId, session] { OnPageReady(handle, targetId, session); });
+}
+
+void Engine::OnTargetCreated(wkeWebView handle, const std::string& targetId) {
+    std::string session;
+    std::map<std::string, std::string> strangers;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        --m_creating;
+        auto attached = m_attachedUnknown.find(targetId);
+        if (attached != m_attachedUnknown.end()) {
+            session = attached->second;
+            m_attachedUnknown.erase(attached);
+        } else if (!targetId.empty()) {
+            m_createdFor[targetId] = handle;
+        }
+        // Every page asked for is answered: those still unknown are no view's.
+        if (m_creating == 0) strangers.swap(m_attachedUnknown);
+    }
+    for (const auto& stranger : strangers) CloseTarget(stranger.first, stranger.second);
+    if (targetId.empty()) {
+        m_cdp.PostToUi([this, handle] {
+            if (WebView* view = Find(handle)) view->GoWithoutPage();
+        });
+    } else if (!session.empty()) {
+        m_cdp.PostToUi([this, handle, targetId, session] { OnPageReady(handle, targetId, session); });
+    }
+}
+
+void Engine::CloseTarget(const std::string& targetId, const std::string& session) {
+    // A page that waits for the debugger keeps its opener waiting inside window.open until it
+    // runs, also when it is closed first: it is let run, offline, so that nothing it loads
+    // reaches the network (with the browser's user agent, not a view's), and then closed.
+    m_cdp.Send("Network.enable", Json(), session);
+    Json offline = Json::Object();
+    offline.Set("offline", true).Set("latency", 0).Set("downloadThroughput", -1).Set("uploadThroughput", -1);
+    m_cdp.Send("Network.emulateNetworkConditions", offline, session);
+    m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
+    Json close = Json::Object();
+    close.Set("targetId", targetId);
+    m_cdp.Send("Target.closeTarget", close);
+}
+
+bool Engine::OnDialogOpening(const std::string& session) {
+    switch (m_dialogs.Opening(session, GetTickCount())) {
+    case DialogGuard::Verdict::Show:
+        // The page stops until the dialog is answered on the UI thread (OnEvent releases it).
+        m_cdp.HoldSession(session);
+        return false;
+    case DialogGuard::Verdict::RefuseFromNow:
+        OutputDebugStringW(L"node.dll: a page opens dialog after dialog; it gets no more until it navigates\n");
+        break;
+    case DialogGuard::Verdict::Refuse:
+        break;
+    }
+    Json dismiss = Json::Object();
+    dismiss.Set("accept", false);
+    m_cdp.Send("Page.handleJavaScriptDialog", dismiss, session);
+    return true;
 }
 
 bool Engine::OnRequestPaused(const std::string& session, const Json& params) {
@@ -280,22 +352,13 @@ bool Engine::OnRequestPaused(const std::string& session, const Json& params) {
         break;
     }
     m_cdp.HoldSession(session);
-    m_cdp.PostToUi([this, session, params, reason] {
+    const DWORD arrival = GetTickCount();
+    m_cdp.PostToUi([this, session, params, reason, arrival] {
         auto it = m_bySession.find(session);
-        if (it != m_bySession.end()) it->second->JudgeNavigation(params, reason);
+        if (it != m_bySession.end()) it->second->JudgeNavigation(params, reason, arrival);
         m_cdp.ReleaseSession(session);
     });
     return true;
-}
-
-std::string Engine::WaitForSession(const std::string& targetId, DWORD timeoutMs) {
-    std::unique_lock<std::mutex> lock(m_attachLock);
-    m_attached.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_sessionOfTarget.count(targetId) != 0; });
-    auto it = m_sessionOfTarget.find(targetId);
-    if (it == m_sessionOfTarget.end()) return std::string();
-    std::string session = it->second;
-    m_sessionOfTarget.erase(it);
-    return session;
 }
 
 void Engine::OnEvent(const Json& message) {
@@ -305,8 +368,11 @@ void Engine::OnEvent(const Json& message) {
     if (!session.empty()) {
         auto it = m_bySession.find(session);
         if (it != m_bySession.end()) it->second->OnEvent(method, params);
-        // The dialog has been answered (or its page is gone).
-        if (method == "Page.javascriptDialogOpening") m_cdp.ReleaseSession(session);
+        if (method == "Page.javascriptDialogOpening") {
+            // The dialog has been answered (or its page is gone).
+            m_dialogs.Closed(session, GetTickCount());
+            m_cdp.ReleaseSession(session);
+        }
         return;
     }
     if (method == "Browser.downloadWillBegin") {
@@ -318,31 +384,80 @@ void Engine::OnEvent(const Json& message) {
 
 WebView* Engine::CreateView(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height) {
     if (m_state == State::Failed) return nullptr;
+    if (m_popupScope && !AllowPopup(!offscreen && type == WKE_WINDOW_TYPE_POPUP)) return nullptr;
     auto* view = new WebView(*this, offscreen, type, parent, x, y, width, height);
-    if (m_state == State::Starting) {
-        m_unattached.push_back(view);
-    } else if (!AttachView(view)) {
-        delete view;
-        return nullptr;
-    }
     m_views.insert(view);
+    if (m_state == State::Starting) m_unattached.push_back(view);
+    else RequestPage(view);
     return view;
 }
 
-bool Engine::AttachView(WebView* view) {
+void Engine::RequestPage(WebView* view) {
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        ++m_creating;
+    }
     // A window of its own for each page: a page shares its window's visibility, and only the
     // front tab of a window counts as shown.
     Json create = Json::Object();
     create.Set("url", "about:blank").Set("newWindow", true);
-    Json created;
-    if (!m_cdp.Call("Target.createTarget", create, "", kCommandTimeoutMs, &created)) return false;
-    const std::string targetId = created["targetId"].AsString();
-    std::string session = WaitForSession(targetId, kCommandTimeoutMs);
-    if (session.empty()) return false;
+    wkeWebView handle = view->Handle();
+    const int sent = m_cdp.SendWithReply(
+        "Target.createTarget", create, "",
+        [this, handle](const Json& result) { OnTargetCreated(handle, result["targetId"].AsString()); }, true);
+    if (sent) return;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        --m_creating;
+    }
+    view->GoWithoutPage();
+}
+
+void Engine::OnPageReady(wkeWebView handle, const std::string& targetId, const std::string& session) {
+    WebView* view = Find(handle);
+    if (!view || view->Destroyed()) {
+        CloseTarget(targetId, session);  // its view went while the page was being made
+        return;
+    }
     m_bySession[session] = view;
     view->Attach(targetId, session);
     for (const auto& binding : m_bindings) view->InstallBinding(binding.first);
-    return true;
+}
+
+Engine::PopupScope::PopupScope(Engine& engine, const std::string& session, const std::string& url, bool granted,
+                               DWORD arrival)
+    : m_engine(engine), m_outer(engine.m_popupScope), m_session(session), m_url(url), m_granted(granted),
+      m_arrival(arrival) {
+    engine.m_popupScope = this;
+}
+
+Engine::PopupScope::~PopupScope() { m_engine.m_popupScope = m_outer; }
+
+void Engine::ReportRefusedPopup(const char* reason, const std::string& url) {
+    constexpr size_t kShown = 200;
+    const std::string shown = url.size() > kShown ? url.substr(0, kShown) + "..." : url;
+    OutputDebugStringW((L"node.dll: a page's popup was refused, " + Utf8ToWide(reason) + L": " + Utf8ToWide(shown) +
+                        L"\n").c_str());
+}
+
+bool Engine::AllowPopup(bool window) {
+    PopupScope& scope = *m_popupScope;
+    const char* refusal = nullptr;
+    if (scope.m_used)
+        refusal = "a second one for one click or key press";
+    else if (!scope.m_granted && !m_activation.Consume(scope.m_session, scope.m_arrival))
+        refusal = "later than a second after a click or key press in its view";
+    else if (window && PopupWindowCount() >= kMaxPopupWindows)
+        refusal = "8 popup windows are open";
+    scope.m_used = true;
+    if (refusal) ReportRefusedPopup(refusal, scope.m_url);
+    return !refusal;
+}
+
+size_t Engine::PopupWindowCount() const {
+    size_t count = 0;
+    for (const WebView* view : m_views) count += view->IsPopupWindow() ? 1 : 0;
+    return count;
 }
 
 void Engine::DestroyView(WebView* view) {
@@ -353,10 +468,31 @@ void Engine::DestroyView(WebView* view) {
         m_gate.RemovePage(view->Session());
         std::lock_guard<std::mutex> lock(m_ackLock);
         m_acks.erase(view->Session());
+        m_activation.Remove(view->Session());
+        m_dialogs.Remove(view->Session());
     }
     view->BeginDestroy();
     // A callback of this view may be running further up the stack: delete from the message loop.
     m_cdp.PostToUi([view] { delete view; });
+}
+
+const ScriptValue* Engine::Value(int64_t handle) {
+    const ScriptValue* value = m_values.Find(handle);
+    if (!value || value->kind != ScriptValue::Kind::Pending) return value;
+    const int ticket = value->ticket;
+    const std::string session = value->name;
+    Json answer;
+    ScriptValue resolved;
+    if (m_cdp.Await(ticket, kScriptTimeoutMs, &answer)) {
+        const Json& remote = answer["result"];
+        if (remote.Has("objectId")) {
+            Json release = Json::Object();
+            release.Set("objectId", remote["objectId"].AsString());
+            m_cdp.Send("Runtime.releaseObject", release, session);
+        }
+        if (!answer.Has("exceptionDetails")) resolved = ValueFromRemoteObject(remote);
+    }
+    return m_values.Resolve(handle, std::move(resolved));
 }
 
 WebView* Engine::Find(wkeWebView handle) const {

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -16,9 +15,11 @@
 
 #include "engine/BrowserProcess.h"
 #include "engine/CdpConnection.h"
+#include "engine/DialogGuard.h"
 #include "engine/NavigationGate.h"
 #include "engine/ScreencastFrame.h"
 #include "engine/ScriptValues.h"
+#include "engine/UserActivation.h"
 #include "platform/wke.h"
 
 class WebView;
@@ -27,32 +28,58 @@ class Engine {
 public:
     // How long a synchronous script call waits for the page before it answers with an empty value.
     static constexpr DWORD kScriptTimeoutMs = 5000;
+    // Most popup windows (window views of type popup) that may be open when a page opens one.
+    static constexpr size_t kMaxPopupWindows = 8;
 
     static Engine* Get();  // null until wkeInitializeEx succeeded
     // Finds the browser and starts it in the background; false when there is none to start.
     static bool Initialize(const wkeSettings* settings);
-    // Waits until the browser has started (at most its start-up timeout) and connects to it and
-    // gives the views made meanwhile their pages, once; true while the browser is connected.
-    // Runs by itself from the message loop as soon as the browser is up.
-    bool EnsureConnected();
 
     CdpConnection& Cdp() { return m_cdp; }
     // Reader thread: a base64 image decoded into a frame of the pool; null when it is none.
     std::shared_ptr<DecodedFrame> DecodeOnReader(const char* base64, size_t size);
-    NavigationGate& Gate() { return m_gate; }  // any thread
+    NavigationGate& Gate() { return m_gate; }           // any thread
+    UserActivation& Activation() { return m_activation; }  // any thread
     ScriptValueStore& Values() { return m_values; }
     const std::string& DefaultUserAgent() const { return m_defaultUserAgent; }
     DWORD UiThreadId() const { return m_uiThread; }
 
-    // Makes a view, and a page for it in the browser, or, while the browser is starting, once it
-    // is connected; null when the browser could not be started or does not answer.
+    // Makes a view at once; its page comes when the browser has made it (the view keeps what it is
+    // asked meanwhile). Null when the browser could not be started, or when a page's handler asks
+    // for a popup that the popup rules refuse (see PopupScope).
     WebView* CreateView(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height);
     void DestroyView(WebView* view);
     // The view behind a handle from the caller, or null when it is not (or no longer) one of ours.
     WebView* Find(wkeWebView handle) const;
 
+    // While a view's create-view or navigation handler runs, the views it makes are that page's
+    // popups: the first one only, and only with the player's activation of the page (`granted`
+    // when the reader has already consumed it, else consumed now as of `arrival`) while fewer
+    // than kMaxPopupWindows popup windows are open. Refusals go to the debugger output.
+    class PopupScope {
+    public:
+        PopupScope(Engine& engine, const std::string& session, const std::string& url, bool granted, DWORD arrival);
+        ~PopupScope();
+        PopupScope(const PopupScope&) = delete;
+        PopupScope& operator=(const PopupScope&) = delete;
+
+    private:
+        friend class Engine;
+        Engine& m_engine;
+        PopupScope* m_outer;  // not owned: the scope of a handler further up the stack
+        std::string m_session;
+        std::string m_url;
+        bool m_granted;
+        DWORD m_arrival;
+        bool m_used = false;
+    };
+
     void BindFunction(const std::string& name, jsNativeFunction fn);
     const std::map<std::string, jsNativeFunction>& Bindings() const { return m_bindings; }
+
+    // A script value by its handle, with the answer of a script that was still running when it
+    // was handed out waited for now (at most kScriptTimeoutMs); null as ScriptValueStore::Find.
+    const ScriptValue* Value(int64_t handle);
 
     // Engine strings handed to callbacks live until the callback returns; those from
     // wkeCreateStringW until wkeDeleteString.
@@ -65,8 +92,22 @@ private:
 
     Engine() = default;
     bool Begin(const wkeSettings* settings);
-    bool Connect();
-    bool AttachView(WebView* view);
+    // Runs from the message loop once the starter has ended: joins it, and sets up the session
+    // (auto-attach) for the views, which get their pages once the browser has confirmed it.
+    void EnsureConnected();
+    void OnConnected(bool ok);
+    // Asks the browser for the view's page; it arrives through OnPageReady.
+    void RequestPage(WebView* view);
+    void OnPageReady(wkeWebView handle, const std::string& targetId, const std::string& session);  // UI thread
+    // Reader thread: a page of ours was made, or a page attached; whichever comes second hands it over.
+    void OnTargetCreated(wkeWebView handle, const std::string& targetId);
+    void OnPageAttached(const Json& params);
+    // Closes a page of the browser that is no view, also one that waits for the debugger.
+    void CloseTarget(const std::string& targetId, const std::string& session);
+    bool AllowPopup(bool window);
+    // Writes a refused popup to the debugger output.
+    static void ReportRefusedPopup(const char* reason, const std::string& url);
+    size_t PopupWindowCount() const;
     bool OnReaderText(const std::string& text);  // reader thread: frames, from their text
     bool OnReaderMessage(const Json& message);  // reader thread
     // Reader thread: decodes a frame's base64 image and hands it to its view on the UI thread.
@@ -76,8 +117,8 @@ private:
     void SendFrameAck(const std::string& session, int ackId);  // any thread
     // Reader thread: lets a stopped document request go on, or hands it to its view's handler.
     bool OnRequestPaused(const std::string& session, const Json& params);
+    bool OnDialogOpening(const std::string& session);
     void OnEvent(const Json& message);          // UI thread
-    std::string WaitForSession(const std::string& targetId, DWORD timeoutMs);
 
     BrowserProcess m_browser;  // written by m_starter until it is joined
     std::thread m_starter;     // owned: starts the browser; joined by EnsureConnected
@@ -86,6 +127,8 @@ private:
     CdpConnection m_cdp;
     NavigationGate m_gate;
     FramePool m_frames;  // reader thread takes, UI thread gives back
+    UserActivation m_activation;
+    DialogGuard m_dialogs;
     ScriptValueStore m_values;
     DWORD m_uiThread = 0;
     std::string m_defaultUserAgent;
@@ -94,6 +137,7 @@ private:
     std::map<std::string, WebView*> m_bySession;         // not owned
     std::vector<WebView*> m_unattached;                  // not owned: made while starting, in order
     std::set<std::wstring*> m_strings;                   // owned
+    PopupScope* m_popupScope = nullptr;                  // not owned: the innermost handler's
 
     // Acknowledgements of each page's frames (see DeliverFrame), by session.
     struct FrameAcks {
@@ -104,12 +148,11 @@ private:
     std::mutex m_ackLock;  // guards m_acks
     std::map<std::string, FrameAcks> m_acks;
 
-    // Written by the reader thread as pages attach, read by CreateView.
-    std::mutex m_attachLock;
-    std::condition_variable m_attached;
-    std::map<std::string, std::string> m_sessionOfTarget;
 
-    // Reader thread only: the browser's own windows for pages' window.open, by session, with
-    // their target ids. Their requests are refused until they are closed.
-    std::map<std::string, std::string> m_discardedWindows;
+    // Pages being made for views: the reader thread matches each page the browser attaches with
+    // the answer that named it, in whichever order they come; any other page is closed.
+    std::mutex m_targetLock;  // guards the three below
+    int m_creating = 0;       // Target.createTarget commands not yet answered
+    std::map<std::string, wkeWebView> m_createdFor;        // target id -> view, attach still to come
+    std::map<std::string, std::string> m_attachedUnknown;  // target id -> session, not yet known as ours
 };

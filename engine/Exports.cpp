@@ -269,13 +269,13 @@ jsValue WKE_CALL jsGetGlobal(jsExecState es, const char* name) {
 jsValue WKE_CALL jsCallGlobal(jsExecState es, jsValue func, jsValue* args, int argCount) {
     WebView* view = LiveViewOf(es);
     if (!view) return 0;
-    ScriptValueStore& values = Engine::Get()->Values();
-    const ScriptValue* function = values.Find(func);
+    Engine* engine = Engine::Get();
+    const ScriptValue* function = engine->Value(func);
     if (!function) return 0;
     const ScriptValue functionCopy = *function;  // running the call makes new values
     std::vector<ScriptValue> argCopies;
     for (int i = 0; args && i < argCount && i < 256; ++i) {
-        const ScriptValue* arg = values.Find(args[i]);
+        const ScriptValue* arg = engine->Value(args[i]);
         argCopies.push_back(arg ? *arg : ScriptValue());
     }
     std::vector<const ScriptValue*> argList;
@@ -295,7 +295,7 @@ jsValue WKE_CALL jsStringW(jsExecState, const wchar_t* text) {
 const wchar_t* WKE_CALL jsToStringW(jsExecState es, jsValue value) {
     Engine* engine = Engine::Get();
     if (!engine) return L"undefined";
-    const ScriptValue* v = engine->Values().Find(value);
+    const ScriptValue* v = engine->Value(value);
     if (v && v->kind == ScriptValue::Kind::Global) {
         WebView* view = LiveViewOf(es);
         ScriptValue text;
@@ -325,7 +325,7 @@ jsValue WKE_CALL jsArg(jsExecState es, int index) {
 
 bool WKE_CALL jsIsString(jsValue value) {
     Engine* engine = Engine::Get();
-    const ScriptValue* v = engine ? engine->Values().Find(value) : nullptr;
+    const ScriptValue* v = engine ? engine->Value(value) : nullptr;
     return v && v->kind == ScriptValue::Kind::String;
 }
 

@@ -19,6 +19,12 @@ const std::string& SharedEmptyString() {
 // Deep enough for any DevTools message; stops hostile nesting from exhausting the stack.
 constexpr int kMaxDepth = 200;
 
+// What one value costs beyond its text: its record, and for an array element the slack of the
+// growing vector; for an object member also its key's record and the map's node.
+constexpr size_t kValueCost = sizeof(Json);
+constexpr size_t kElementCost = 2 * sizeof(Json);
+constexpr size_t kMemberCost = sizeof(Json) + sizeof(std::string) + 4 * sizeof(void*);
+
 void AppendUtf8(std::string& out, unsigned cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -39,15 +45,34 @@ void AppendUtf8(std::string& out, unsigned cp) {
 
 class Parser {
 public:
-    Parser(const char* text, size_t size) : m_p(text), m_end(text + size) {}
+    Parser(const char* text, size_t size, const JsonBudget& budget) : m_p(text), m_end(text + size), m_budget(budget) {}
 
     bool ParseDocument(Json& out) {
-        if (!ParseValue(out, 0)) return false;
+        if (!Charge(kValueCost) || !ParseValue(out, 0)) return false;
         SkipSpace();
         return m_p == m_end;
     }
 
+    size_t Used() const { return m_bytes; }
+
 private:
+    // Counts one more value of `bytes`; false once the budget is spent, before anything is built.
+    bool Charge(size_t bytes) {
+        if (++m_nodes > m_budget.maxNodes || bytes > m_budget.maxBytes - m_bytes) return false;
+        m_bytes += bytes;
+        return true;
+    }
+
+    // The raw length of the string that starts after the opening quote, with its escapes: no
+    // decoded string is longer, so reserving it makes one allocation of a known size.
+    size_t RawStringLength() const {
+        for (const char* p = m_p; p < m_end; ++p) {
+            if (*p == '\\') ++p;
+            else if (*p == '"') return static_cast<size_t>(p - m_p);
+        }
+        return static_cast<size_t>(m_end - m_p);
+    }
+
     void SkipSpace() {
         while (m_p < m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\n' || *m_p == '\r')) ++m_p;
     }
@@ -115,6 +140,10 @@ private:
 
     bool ParseString(std::string& out) {
         ++m_p;  // opening quote
+        const size_t raw = RawStringLength();
+        if (raw > m_budget.maxBytes - m_bytes) return false;
+        m_bytes += raw;
+        out.reserve(raw);
         while (m_p < m_end) {
             char c = *m_p++;
             if (c == '"') return true;
@@ -163,7 +192,7 @@ private:
         if (m_p < m_end && *m_p == ']') { ++m_p; return true; }
         for (;;) {
             Json item;
-            if (!ParseValue(item, depth + 1)) return false;
+            if (!Charge(kElementCost) || !ParseValue(item, depth + 1)) return false;
             out.Push(std::move(item));
             SkipSpace();
             if (m_p >= m_end) return false;
@@ -187,7 +216,7 @@ private:
             if (m_p >= m_end || *m_p != ':') return false;
             ++m_p;
             Json value;
-            if (!ParseValue(value, depth + 1)) return false;
+            if (!Charge(kMemberCost) || !ParseValue(value, depth + 1)) return false;
             out.Set(key, std::move(value));
             SkipSpace();
             if (m_p >= m_end) return false;
@@ -199,6 +228,9 @@ private:
 
     const char* m_p;
     const char* m_end;
+    const JsonBudget m_budget;
+    size_t m_nodes = 0;
+    size_t m_bytes = 0;
 };
 
 }  // namespace
@@ -245,11 +277,20 @@ std::string JsonQuote(const std::string& text) {
     return safe;
 }
 
-Json Json::Parse(const char* text, size_t size, bool* ok) {
+JsonBudget Json::BudgetFor(size_t size) {
+    constexpr size_t kAllowance = 512 * 1024;
+    return JsonBudget{size / 8 + 4096, 4 * size + kAllowance};
+}
+
+Json Json::Parse(const char* text, size_t size, bool* ok) { return Parse(text, size, BudgetFor(size), ok, nullptr); }
+
+Json Json::Parse(const char* text, size_t size, const JsonBudget& budget, bool* ok, size_t* used) {
     Json result;
-    bool good = text && Parser(text, size).ParseDocument(result);
+    Parser parser(text, size, budget);
+    const bool good = text && parser.ParseDocument(result);
     if (!good) result = Json();
     if (ok) *ok = good;
+    if (used) *used = good ? parser.Used() : 0;
     return result;
 }
 

@@ -1,11 +1,18 @@
 // A small JSON document model for the DevTools traffic: parse, build, serialise.
-// Text is UTF-8 throughout. Parsing is bounded in depth and never throws.
+// Text is UTF-8 throughout. Parsing is bounded in depth, in values and in memory, and never throws.
 #pragma once
 
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+// What parsing one document may make: at most `maxNodes` values, and at most `maxBytes` of memory
+// for their records and their text. A document beyond either is refused, as broken text is.
+struct JsonBudget {
+    size_t maxNodes;
+    size_t maxBytes;
+};
 
 class Json {
 public:
@@ -24,8 +31,13 @@ public:
     static Json Array() { Json j; j.m_type = Type::Array; return j; }
     static Json Object() { Json j; j.m_type = Type::Object; return j; }
 
-    // Returns a null document when the text is not valid JSON.
+    // The budget of a document of `size` bytes: a few times its size, plus an allowance for small
+    // messages, whose records outweigh their text.
+    static JsonBudget BudgetFor(size_t size);
+    // Returns a null document when the text is not valid JSON or needs more than `budget`
+    // (BudgetFor(size) when not given); `used` gets the memory charged for the document.
     static Json Parse(const char* text, size_t size, bool* ok = nullptr);
+    static Json Parse(const char* text, size_t size, const JsonBudget& budget, bool* ok, size_t* used);
     std::string Serialize() const;
 
     Type GetType() const { return m_type; }

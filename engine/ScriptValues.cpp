@@ -13,11 +13,31 @@ std::string Utf8(const std::wstring& wide) { return ToUtf8(wide.c_str()); }
 
 const char kNativeBindingName[] = "__wkeNativeCall";
 
+size_t ScriptValueStore::TextBytes(const ScriptValue& value) {
+    return value.text.size() * sizeof(wchar_t) + value.name.size();
+}
+
+void ScriptValueStore::Forget(Slot& slot) {
+    if (slot.serial == 0) return;
+    m_textBytes -= TextBytes(slot.value);
+    slot.serial = 0;
+    slot.value = ScriptValue();
+}
+
 int64_t ScriptValueStore::Add(ScriptValue value) {
     const int64_t serial = m_next++;
-    Slot& slot = m_slots[static_cast<size_t>(serial % static_cast<int64_t>(kCapacity))];
+    Slot& slot = SlotOf(serial);
+    Forget(slot);
+    m_textBytes += TextBytes(value);
     slot.serial = serial;
     slot.value = std::move(value);
+    if (m_oldest < serial - static_cast<int64_t>(kCapacity) + 1) m_oldest = serial - static_cast<int64_t>(kCapacity) + 1;
+    // The oldest values go first; the newest stays, however long it is.
+    while (m_textBytes > kMaxTextBytes && m_oldest < serial) {
+        Slot& old = SlotOf(m_oldest);
+        if (old.serial == m_oldest) Forget(old);
+        ++m_oldest;
+    }
     return serial;
 }
 
@@ -25,6 +45,16 @@ const ScriptValue* ScriptValueStore::Find(int64_t handle) const {
     if (handle <= 0) return nullptr;
     const Slot& slot = m_slots[static_cast<size_t>(handle % static_cast<int64_t>(kCapacity))];
     return slot.serial == handle ? &slot.value : nullptr;
+}
+
+const ScriptValue* ScriptValueStore::Resolve(int64_t handle, ScriptValue value) {
+    if (handle <= 0) return nullptr;
+    Slot& slot = SlotOf(handle);
+    if (slot.serial != handle) return nullptr;
+    m_textBytes -= TextBytes(slot.value);
+    m_textBytes += TextBytes(value);
+    slot.value = std::move(value);
+    return &slot.value;
 }
 
 ScriptValue ValueFromRemoteObject(const Json& remote) {
@@ -89,6 +119,7 @@ std::string ScriptLiteral(const ScriptValue& value) {
         return buf;
     }
     case ScriptValue::Kind::Global: return "globalThis[" + JsonQuote(value.name) + "]";
+    case ScriptValue::Kind::Pending: return "undefined";  // the engine resolves values before use
     case ScriptValue::Kind::String:
     case ScriptValue::Kind::Object: return JsonQuote(Utf8(value.text));
     }

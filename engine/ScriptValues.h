@@ -12,31 +12,43 @@
 class WebView;
 
 struct ScriptValue {
-    enum class Kind { Undefined, Null, Boolean, Number, String, Object, Global };
+    // Pending: the answer of a script still to come (the engine waits for it when it is read).
+    enum class Kind { Undefined, Null, Boolean, Number, String, Object, Global, Pending };
     Kind kind = Kind::Undefined;
     bool boolean = false;
     double number = 0;
     std::wstring text;  // the value as String() gives it (strings: the string itself)
-    std::string name;   // Global: the global's name, looked up in the page when used
+    std::string name;   // Global: the global's name, looked up in the page when used; Pending: the page's session
+    int ticket = 0;     // Pending: the connection's ticket for the answer
 };
 
 // Keeps the values handed out as jsValue. A value stays readable for the next kCapacity values
-// made after it, which covers any native function call and any chain of calls in a handler.
-// jsValue 0 is undefined. Values are made and read on the UI thread only.
+// made after it, which covers any native function call and any chain of calls in a handler, as
+// long as the values made after it hold less than kMaxTextBytes of text (a page's giant strings
+// would otherwise pile up). jsValue 0 is undefined. Values are made and read on the UI thread only.
 class ScriptValueStore {
 public:
     static constexpr size_t kCapacity = 8192;
+    static constexpr size_t kMaxTextBytes = 16u << 20;
     int64_t Add(ScriptValue value);
     // Null for undefined, for a value that has been recycled and for one never made.
     const ScriptValue* Find(int64_t handle) const;
+    // Replaces a value that is still kept (a pending one by its answer); the value, or null.
+    const ScriptValue* Resolve(int64_t handle, ScriptValue value);
 
 private:
     struct Slot {
         int64_t serial = 0;
         ScriptValue value;
     };
+    static size_t TextBytes(const ScriptValue& value);
+    Slot& SlotOf(int64_t serial) { return m_slots[static_cast<size_t>(serial % static_cast<int64_t>(kCapacity))]; }
+    void Forget(Slot& slot);
+
     std::vector<Slot> m_slots = std::vector<Slot>(kCapacity);
     int64_t m_next = 1;
+    int64_t m_oldest = 1;  // no value older than this is kept
+    size_t m_textBytes = 0;
 };
 
 // An execution state: a view's global scope, or one call of a native function with its arguments

@@ -8,6 +8,7 @@ WebView::WebView(Engine& engine, bool offscreen, wkeWindowType type, HWND parent
     m_globalExec.view = this;
     m_tempInfo.size = sizeof m_tempInfo;
     if (!offscreen) CreateOwnWindow(type, parent, x, y, width, height);
+    m_popupWindow = m_window && type == WKE_WINDOW_TYPE_POPUP;
 }
 
 WebView::~WebView() { DestroyOwnWindow(); }
@@ -21,6 +22,23 @@ void WebView::Send(const std::string& method, Json params) {
         return;
     }
     m_engine.Cdp().Send(method, std::move(params), m_session);
+}
+
+void WebView::SendActivatingInput(const std::string& method, Json params, bool press) {
+    if (m_destroyed || !Attached() || (!press && !m_activation)) {
+        Send(method, std::move(params));
+        return;
+    }
+    // Granted as the press leaves, so that no page can be quicker than its activation; the second
+    // counts from when the browser has taken the press and its release, however long they took to
+    // get there.
+    UserActivation& activation = m_engine.Activation();
+    const std::string session = m_session;
+    const unsigned id = press ? activation.Grant(session, GetTickCount()) : m_activation;
+    m_activation = press ? id : 0;
+    m_engine.Cdp().SendWithReply(method, std::move(params), session, [&activation, session, id](const Json& result) {
+        if (!result.IsNull()) activation.Refresh(session, id, GetTickCount());
+    }, true, kSmallAnswer);
 }
 
 void WebView::Attach(std::string targetId, std::string sessionId) {
@@ -78,7 +96,7 @@ void WebView::Attach(std::string targetId, std::string sessionId) {
         std::vector<std::string> loads;
         loads.swap(self->m_pendingLoads);
         for (const std::string& url : loads) self->LoadUrl(url);
-    });
+    }, false, kSmallAnswer);
 }
 
 void WebView::GoWithoutPage() {
@@ -175,7 +193,7 @@ void WebView::LoadUrl(const std::string& url) {
         // A refused address never reaches the network, so no network failure reports it.
         if (!result.IsNull() || engine->Find(handle) != self) return;
         self->RaiseLoadingFinish(url, WKE_LOADING_FAILED, "net::ERR_INVALID_URL", self->m_targetId);
-    });
+    }, false, kSmallAnswer);
 }
 
 void WebView::StartFrames() {

@@ -25,6 +25,9 @@ public:
     WebView(const WebView&) = delete;
     WebView& operator=(const WebView&) = delete;
 
+    // The longest script result kept; a longer one answers as undefined.
+    static constexpr size_t kMaxScriptAnswer = 1u << 20;
+
     wkeWebView Handle() { return reinterpret_cast<wkeWebView>(this); }
     const std::string& Session() const { return m_session; }
     const std::string& TargetId() const { return m_targetId; }
@@ -39,6 +42,8 @@ public:
     // Stops every event and closes the page; the object is deleted later by the engine.
     void BeginDestroy();
     bool Destroyed() const { return m_destroyed; }
+    // A window view of type popup: what the popup rules count.
+    bool IsPopupWindow() const { return m_popupWindow; }
 
     // Window and settings.
     void Show(bool show);
@@ -77,8 +82,10 @@ public:
     wkeRect CaretRect() const { return m_caret; }
     int CursorType() const { return m_cursor; }
 
-    // Script (synchronous; an empty value after kScriptTimeoutMs, or at once while the page waits for
-    // the UI thread: a dialog open, a navigation before its handler).
+    // Script. The script is sent at once and its value (a jsValue handle) is waited for only when
+    // it is read (Engine::Value): at most kScriptTimeoutMs, and not at all while the page waits for
+    // the UI thread (a dialog open, a navigation before its handler), when the script is not run
+    // either. Before the view has its page the script is kept for it and the value is empty.
     int64_t RunScript(const std::string& script);
     int64_t CallGlobal(const ScriptValue& function, const std::vector<const ScriptValue*>& args);
     std::wstring TextOf(const ScriptValue& value);
@@ -109,8 +116,10 @@ public:
     // The navigation handler; a page with one has its own navigations of its main frame judged.
     void SetNavigationHandler(wkeNavigationCallback callback, void* param);
     // A navigation of the page's main frame that the page asked for (`reason` as the browser
-    // gave it), held until the handler has said whether it may go on.
-    void JudgeNavigation(const Json& params, const std::string& reason);
+    // gave it, `arrival` when it came), held until the handler has said whether it may go on.
+    void JudgeNavigation(const Json& params, const std::string& reason, DWORD arrival);
+    // A window that the page opened with the player's activation (the reader has checked it).
+    void OnWindowOpen(const Json& params);
 
     // A DevTools event for this page's session.
     void OnEvent(const std::string& method, const Json& params);
@@ -124,6 +133,9 @@ private:
     void DestroyOwnWindow();
     // Sends a command to the page, or keeps it for the page while there is none yet.
     void Send(const std::string& method, Json params = Json());
+    // Sends input that activates the page (a button or a key pressed, `press`), or ends such input
+    // (its release, where the page's click handler runs), see UserActivation.
+    void SendActivatingInput(const std::string& method, Json params, bool press);
     void ApplyUserAgent();
     void StartFrames();
     void ApplyVisibility();
@@ -136,7 +148,6 @@ private:
 
     // Event handling, one per DevTools event this view cares about.
     void OnFrameNavigated(const Json& frame);
-    void OnWindowOpen(const Json& params);
     void OnDialog(const Json& params);
     void OnConsoleApi(const Json& params);
     void OnException(const Json& params);
@@ -152,6 +163,8 @@ private:
     void LeaveCallback();
     wkeWebFrameHandle FrameHandle(const std::string& frameId);
 
+    // The answers of the engine's own questions (input, caret, cursor, set-up) are short.
+    static constexpr size_t kSmallAnswer = 4096;
     // Frames and script contexts remembered per view (see m_frameUrls).
     static constexpr size_t kMaxTrackedFrames = 1024;
 
@@ -161,6 +174,7 @@ private:
     std::string m_session;    // empty until Attach
     bool m_destroyed = false;
     bool m_withoutPage = false;
+    bool m_popupWindow = false;
     static constexpr size_t kMaxWaitingCommands = 4096;
     std::vector<std::pair<std::string, Json>> m_waitingCommands;  // asked before Attach
     bool m_pageRunning = false;              // the page has taken Setup's commands (see Setup)
@@ -194,6 +208,7 @@ private:
     std::string m_title;
 
     int m_lastClickCount = 0;
+    unsigned m_activation = 0;  // the activation of a press whose release is still to come, or 0
     wchar_t m_highSurrogate = 0;
     wkeRect m_caret{0, 0, 0, 0};
     int m_cursor = WKE_CURSOR_POINTER;

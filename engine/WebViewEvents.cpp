@@ -71,8 +71,6 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         frame.Set("id", params["frameId"].AsString()).Set("url", params["url"].AsString());
         if (params["frameId"].AsString() != m_targetId) frame.Set("parentId", m_targetId);
         OnFrameNavigated(frame);
-    } else if (method == "Page.windowOpen") {
-        OnWindowOpen(params);
     } else if (method == "Page.javascriptDialogOpening") {
         OnDialog(params);
     } else if (method == "Page.domContentEventFired") {

@@ -15,7 +15,7 @@ const char kCaretScript[] =
     "(function(){var e=document.activeElement;if(!e||e===document.body||e===document.documentElement)return '';"
     "var r=e.getBoundingClientRect();var s=getComputedStyle(e);var l=parseFloat(s.paddingLeft)||0;"
     "var t=parseFloat(s.paddingTop)||0;var h=parseFloat(s.fontSize)||r.height;"
-    "return [Math.round(r.left+l),Math.round(r.top+t),1,Math.round(Math.min(h*1.2,r.height))].join(',');})()";
+    "return Math.round(r.left+l)+','+Math.round(r.top+t)+',1,'+Math.round(Math.min(h*1.2,r.height));})()";
 
 std::string CursorScript(int x, int y) {
     char script[512];
@@ -41,8 +41,10 @@ int KeyboardModifiers() {
 bool WebView::FireMouse(unsigned message, int x, int y, unsigned flags) {
     Json params;
     if (!MouseEventParams(message, x, y, flags, m_lastClickCount, params)) return false;
-    Send("Input.dispatchMouseEvent", params);
-    const bool press = params["type"].AsString() == "mousePressed";
+    const std::string& type = params["type"].AsString();
+    const bool press = type == "mousePressed";
+    if (press || type == "mouseReleased") SendActivatingInput("Input.dispatchMouseEvent", params, press);
+    else Send("Input.dispatchMouseEvent", params);
     RefreshCaretAndCursor(x, y, !press);
     return true;
 }
@@ -54,7 +56,12 @@ bool WebView::FireWheel(int x, int y, int delta, unsigned flags) {
 
 bool WebView::FireKey(bool down, unsigned virtualKey, unsigned flags) {
     if (virtualKey == 0 || virtualKey > 0xFE) return false;
-    Send("Input.dispatchKeyEvent", KeyEventParams(down ? "rawKeyDown" : "keyUp", virtualKey, flags, KeyboardModifiers()));
+    Json params = KeyEventParams(down ? "rawKeyDown" : "keyUp", virtualKey, flags, KeyboardModifiers());
+    // As in a browser, Escape and the modifier keys alone do not count as the player's activation.
+    const bool activates = down && virtualKey != VK_ESCAPE && virtualKey != VK_SHIFT && virtualKey != VK_CONTROL &&
+                           virtualKey != VK_MENU && virtualKey != VK_LWIN && virtualKey != VK_RWIN;
+    if (activates) SendActivatingInput("Input.dispatchKeyEvent", params, true);
+    else Send("Input.dispatchKeyEvent", params);
     if (!down) RefreshCaretAndCursor(0, 0, false);
     return true;
 }
@@ -86,8 +93,9 @@ bool WebView::FireContextMenu(int x, int y, unsigned flags) {
                   "MouseEvent('contextmenu',{bubbles:true,cancelable:true,clientX:%d,clientY:%d,button:2,"
                   "shiftKey:%s,ctrlKey:%s}));})()",
                   x, y, x, y, (flags & MK_SHIFT) ? "true" : "false", (flags & MK_CONTROL) ? "true" : "false");
+    // Not as the player's gesture: the right button's press has activated the page already.
     Json params = Json::Object();
-    params.Set("expression", script).Set("userGesture", true);
+    params.Set("expression", script);
     Send("Runtime.evaluate", params);
     return true;
 }
@@ -112,13 +120,16 @@ void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
     wkeWebView handle = Handle();
     Json caret = Json::Object();
     caret.Set("expression", kCaretScript).Set("returnByValue", true);
+    // These run among the page's scripts, which may replace what they call (getComputedStyle,
+    // getBoundingClientRect): their answers are refused unless short, and read only as short text.
     m_engine.Cdp().SendWithReply("Runtime.evaluate", caret, m_session, [engine, handle](const Json& result) {
         WebView* view = engine->Find(handle);
         if (!view) return;
         const std::string& text = result["result"]["value"].AsString();
         wkeRect rect{0, 0, 0, 0};
-        if (sscanf(text.c_str(), "%d,%d,%d,%d", &rect.x, &rect.y, &rect.w, &rect.h) == 4) view->m_caret = rect;
-    });
+        if (text.size() < 64 && sscanf(text.c_str(), "%d,%d,%d,%d", &rect.x, &rect.y, &rect.w, &rect.h) == 4)
+            view->m_caret = rect;
+    }, false, kSmallAnswer);
     if (!withCursor || m_cursorQueryInFlight) return;
     m_cursorQueryInFlight = true;
     Json cursor = Json::Object();
@@ -129,7 +140,7 @@ void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
         view->m_cursorQueryInFlight = false;
         const std::string& text = result["result"]["value"].AsString();
         size_t first = text.rfind(',', text.size() >= 2 ? text.size() - 3 : 0);
-        if (text.size() < 5 || first == std::string::npos) return;
+        if (text.size() < 5 || text.size() > 256 || first == std::string::npos) return;
         view->m_cursor = CursorTypeFromCss(text.substr(0, first), text[text.size() - 3] == '1', text.back() == '1');
-    });
+    }, false, kSmallAnswer);
 }

@@ -20,7 +20,7 @@ void WebView::SetNavigationHandler(wkeNavigationCallback callback, void* param) 
     if (Attached()) m_engine.Gate().SetJudged(m_session, callback != nullptr);
 }
 
-void WebView::JudgeNavigation(const Json& params, const std::string& reason) {
+void WebView::JudgeNavigation(const Json& params, const std::string& reason, DWORD arrival) {
     if (m_destroyed) return;
     Json answer = Json::Object();
     answer.Set("requestId", params["requestId"].AsString());
@@ -30,7 +30,11 @@ void WebView::JudgeNavigation(const Json& params, const std::string& reason) {
         CallbackString text(m_engine, url);
         wkeWebView handle = Handle();
         EnterCallback(m_targetId, url);
-        proceed = m_onNavigation.fn(handle, m_onNavigation.param, NavigationTypeOf(reason), text);
+        {
+            // A handler may open the address in a popup instead: a popup of this page, as any.
+            Engine::PopupScope scope(m_engine, m_session, url, false, arrival);
+            proceed = m_onNavigation.fn(handle, m_onNavigation.param, NavigationTypeOf(reason), text);
+        }
         if (m_engine.Find(handle) != this) return;
         LeaveCallback();
     }

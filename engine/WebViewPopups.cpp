@@ -1,4 +1,5 @@
-// Windows that the page opens (window.open, target=_blank), handed to the create-view handler.
+// Windows that the page opens (window.open, target=_blank), handed to the create-view handler
+// once the reader has found the player's activation for them (Engine::OnReaderMessage).
 #include "engine/WebView.h"
 
 #include <algorithm>
@@ -54,8 +55,13 @@ void WebView::OnWindowOpen(const Json& params) {
         return;
     }
     CallbackString text(m_engine, url);
+    wkeWebView handle = Handle();
     EnterCallback(m_targetId, url);
-    wkeWebView created = onCreateView.fn(Handle(), onCreateView.param, type, text, &features);
-    if (m_engine.Find(Handle()) == this) LeaveCallback();
+    wkeWebView created;
+    {
+        Engine::PopupScope scope(m_engine, m_session, url, true, 0);
+        created = onCreateView.fn(handle, onCreateView.param, type, text, &features);
+    }
+    if (m_engine.Find(handle) == this) LeaveCallback();
     if (WebView* target = m_engine.Find(created)) target->LoadUrl(url);
 }

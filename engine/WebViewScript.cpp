@@ -8,21 +8,23 @@
 #include "engine/FrameDecoder.h"
 
 int64_t WebView::RunScript(const std::string& script) {
-    // A script asked for before the browser is up waits for it, as the caller waits for the answer.
-    if (!Attached()) m_engine.EnsureConnected();
-    if (m_destroyed || !Attached()) return 0;
+    if (m_destroyed || m_withoutPage) return 0;
+    // Not as the player's gesture: the launcher runs scripts in its pages on its own, and a page
+    // must not get a popup from them.
     Json params = Json::Object();
-    params.Set("expression", script).Set("userGesture", true);
-    Json result;
-    if (!m_engine.Cdp().Call("Runtime.evaluate", params, m_session, Engine::kScriptTimeoutMs, &result)) return 0;
-    const Json& remote = result["result"];
-    if (remote.Has("objectId")) {
-        Json release = Json::Object();
-        release.Set("objectId", remote["objectId"].AsString());
-        Send("Runtime.releaseObject", release);
+    params.Set("expression", script);
+    if (!Attached()) {
+        // Run once the page is there; nothing waits for it meanwhile.
+        Send("Runtime.evaluate", std::move(params));
+        return 0;
     }
-    if (result.Has("exceptionDetails")) return 0;
-    return m_engine.Values().Add(ValueFromRemoteObject(remote));
+    const int ticket = m_engine.Cdp().Ask("Runtime.evaluate", std::move(params), m_session, kMaxScriptAnswer);
+    if (!ticket) return 0;
+    ScriptValue pending;
+    pending.kind = ScriptValue::Kind::Pending;
+    pending.ticket = ticket;
+    pending.name = m_session;
+    return m_engine.Values().Add(std::move(pending));
 }
 
 int64_t WebView::CallGlobal(const ScriptValue& function, const std::vector<const ScriptValue*>& args) {
@@ -38,7 +40,7 @@ int64_t WebView::CallGlobal(const ScriptValue& function, const std::vector<const
 
 std::wstring WebView::TextOf(const ScriptValue& value) {
     if (value.kind != ScriptValue::Kind::Global) return ValueText(value);
-    const ScriptValue* text = m_engine.Values().Find(RunScript("String(" + ScriptLiteral(value) + ")"));
+    const ScriptValue* text = m_engine.Value(RunScript("String(" + ScriptLiteral(value) + ")"));
     return text ? ValueText(*text) : std::wstring(L"undefined");
 }
 
@@ -110,6 +112,7 @@ int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
     params.Set("expression", kScript).Set("awaitPromise", true).Set("returnByValue", true);
     Engine* engine = &m_engine;
     wkeWebView handle = Handle();
+    constexpr size_t kMaxIconAnswer = 2u << 20;  // the script refuses icons over 1 MiB (base64 inside)
     m_engine.Cdp().SendWithReply("Runtime.evaluate", params, m_session, [engine, handle, callback, param](const Json& result) {
         WebView* view = engine->Find(handle);
         const Json& value = result["result"]["value"];
@@ -123,6 +126,6 @@ int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
         view->EnterCallback(view->m_targetId, url);
         callback(handle, param, url.c_str(), &buf);
         if (engine->Find(handle) == view) view->LeaveCallback();
-    });
+    }, false, kMaxIconAnswer);
     return 1;
 }

@@ -8,6 +8,7 @@ Wine prefix; the rest is observed outside: the publisher's request log, the file
 installer writes (it also stands in for the shell's handler of http addresses, so a page the
 launcher opens in the shell is recorded too), process exit codes.
 """
+import contextlib
 import hashlib
 import json
 import os
@@ -255,6 +256,7 @@ class Session:
         self.devtools_log = self.dir / "devtools.log"
         self.env["WKE_DEVTOOLS_LOG"] = windows_path(self.devtools_log)
         self.env.setdefault("WINEDEBUG", "-all")
+        self.answer_times = []  # (phase, windows with their longest answer times), see watch
         if self.tls:
             # The browser inherits the launcher's environment: its trust anchors come from this
             # HOME's NSS database, which no other browser reads.
@@ -352,6 +354,36 @@ class Session:
         # The launcher's browser and its watchdog, on the player's profile in this Wine prefix.
         prefix = os.environ.get("WINEPREFIX", "")
         return set(Session.processes(lambda c: PROFILE_MARK in c and prefix in c))
+
+    def peak_working_set_mib(self):
+        """The largest peak working set (resident memory) of this folder's running launchers."""
+        peaks = [0]
+        for pid in self.launcher_processes():
+            try:
+                status = Path(f"/proc/{pid}/status").read_text()
+            except OSError:
+                continue
+            peak = re.search(r"^VmHWM:\s+(\d+) kB", status, re.M)
+            if peak:
+                peaks.append(int(peak.group(1)) / 1024)
+        return max(peaks)
+
+    @contextlib.contextmanager
+    def watch(self, phase):
+        """Measures, while the block runs, how long each window of the launchers takes to answer
+        (window_probe.exe --watch); the results go to answer_times and the log."""
+        command = [WINE64, str(self.build.probe), "--watch", windows_path(self.app)]
+        watcher = subprocess.Popen(command, env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL)
+        try:
+            yield
+        finally:
+            out, _ = watcher.communicate(timeout=60)  # its input ends: it reports and ends
+            windows = [json.loads(line) for line in out.decode("utf-8", "replace").splitlines() if line.strip()]
+            self.answer_times.append((phase, windows))
+            longest = ", ".join(f"{w['class']} {w['title']!r} {w['longest_ms']} ms ({w['probes']} probes)"
+                                for w in windows)
+            log(f"longest time without answering, {phase}: {longest or 'no window'}")
 
     def listening_sockets(self):
         """(pid, port) of every listening TCP socket that a launcher of this folder or a process

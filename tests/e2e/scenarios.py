@@ -14,11 +14,12 @@ import sys
 import time
 from urllib.parse import quote
 
-from launcher_driver import (AGENT, CLEAN_PROFILE, FIRST_WINDOW_SECONDS, GAME, GAME_CLASS, GAME_TITLE,
-                             INSTALLER_SWITCHES, LOGIN_CLASS, NEWER_VERSION, OWN_VERSION, POPUP_CLASS,
-                             PUBLISHER_URL, UPDATE_CLASS, UPDATE_FAILED, UPDATE_NOT_VERIFIED, Build, Failure,
-                             Session, bridge_button, close_game, document_value, game_link, installer_records,
-                             log, log_in, remembered, served_document, sha256_of, shell_records, wait_for)
+from launcher_driver import (AGENT, CLEAN_PROFILE, DIALOG_CLASS, EXIT_QUESTION, FIRST_WINDOW_SECONDS, GAME,
+                             GAME_CLASS, GAME_TITLE, INSTALLER_SWITCHES, LOGIN_CLASS, NEWER_VERSION, OWN_VERSION,
+                             POPUP_CLASS, PUBLISHER_URL, UPDATE_CLASS, UPDATE_FAILED, UPDATE_NOT_VERIFIED, Build,
+                             Failure, Session, bridge_button, close_game, document_value, game_centre, game_link,
+                             installer_records, log, log_in, remembered, served_document, sha256_of, shell_records,
+                             wait_for)
 
 # An agent name whose letters the system's URL functions would send as "?".
 VIETNAMESE_AGENT = "ĐạiLýViệt"
@@ -160,6 +161,88 @@ def expect_installed(s, agent=AGENT):
         raise Failure("a login or game window opened after the update")
 
 
+# demo/site/hostile.html: its buttons' centres in the game view, and the launcher's memory bound.
+HOSTILE_POPUP, HOSTILE_PAINT, HOSTILE_TRAP = (130, 85), (130, 155), (130, 225)
+MEMORY_BOUND_MIB = 200
+
+
+def hostile(build):
+    """A game page that does what a hostile page can: forty popups without a click, two for one
+    click, its console and title flooded and a 60 MiB answer while the launcher waits for it, alert
+    after alert. No window for the flood, one for the click; the launcher lives within its memory
+    bound and the view keeps painting; the player gets out of the alerts and can close the game.
+    How long each window goes without answering is measured and reported."""
+    with Session(build, "hostile") as s:
+        with s.watch("start-up, page load, popup flood, one click's popup"):
+            s.start_launcher(f"orvelclient://{PUBLISHER_URL}/hostile.html?user=p")
+            game = s.wait_window(GAME_CLASS, GAME_TITLE, FIRST_WINDOW_SECONDS)
+            flood = s.publisher.wait_request("/hostile-mark", 60)[0]["target"]
+            if "flood=40&" not in flood:
+                raise Failure(f"the browser gave the flooding page windows: {flood}")
+            s.click(game, HOSTILE_POPUP)
+            popup = s.wait_window(POPUP_CLASS, GAME_TITLE, 30)
+            s.publisher.wait_request("/support.html", 30)
+        # Everything the flood asked for came before the click, in order: had it made a window, it
+        # would be here by now.
+        popups = s.windows(POPUP_CLASS)
+        if len(popups) != 1:
+            raise Failure(f"{len(popups)} popup windows, not 1: {popups}")
+        asked = [r["target"] for r in s.publisher.requests("/support.html")]
+        if asked != ["/support.html?click=1"]:
+            raise Failure(f"the popup pages asked for: {asked}")
+        popup = s.current(popup)
+        s.click(popup, (popup["client"][2] // 2, popup["client"][3] // 2))
+        s.key("alt+F4")
+        wait_for("popup to close", 20, lambda: not s.windows(POPUP_CLASS))
+
+        with s.watch("the exit confirmation while the page floods and answers with 60 MiB"):
+            s.click(game, game_centre(game))
+            s.key("alt+F4")
+            dialog = s.wait_dialog(120)
+            s.publisher.wait_request("/hostile-mark", 30, count=2)
+            if dialog["text"] != f"\n{EXIT_QUESTION}\n":
+                raise Failure(f"the exit confirmation reads {dialog['text']!r}")
+            s.answer(dialog, "No")
+            wait_for("message box to close", 20, lambda: not s.windows(DIALOG_CLASS))
+        if s.launcher.poll() is not None:
+            raise Failure("the launcher ended under the flood")
+        s.click(game, HOSTILE_PAINT)
+        s.wait_colour("the page painted magenta after the flood", game, (600, 400), 60, lambda rgb: rgb == (255, 0, 255))
+
+        with s.watch("alert after alert, then leaving"):
+            s.click(game, HOSTILE_TRAP)
+            shown = 0
+            while True:
+                found = wait_for("an alert, or the page's note that it has none", 30, lambda: next(
+                    iter(s.windows(DIALOG_CLASS)), None) or any("dialogs=refused" in r["target"] for r in
+                                                                s.publisher.requests("/hostile-mark")))
+                if found is True:
+                    break
+                if found["text"] != "You cannot leave" or shown >= 8:
+                    raise Failure(f"after {shown} alerts: {found}")
+                s.answer(found, "OK")
+                shown += 1
+                wait_for("the alert to close", 20, lambda: found["hwnd"] not in [w["hwnd"] for w in s.windows(DIALOG_CLASS)])
+            # The first and three quick ones, more when the player takes over 5 s for them.
+            log(f"alerts shown before the page lost its dialogs: {shown}")
+            if shown < 4:
+                raise Failure(f"the page lost its dialogs after {shown} alerts")
+            peak = s.peak_working_set_mib()
+            s.click(game, game_centre(game))
+            s.key("alt+F4")
+            dialog = s.wait_dialog(30)
+            if dialog["text"] != f"Leaving already?\n{EXIT_QUESTION}\n":
+                raise Failure(f"the exit confirmation reads {dialog['text']!r}")
+            s.answer(dialog, "Yes")
+            code = s.wait_exit(30)
+        if code != 0:
+            raise Failure(f"the launcher ended with exit code {code}")
+        log(f"peak working set of the launcher: {peak:.1f} MiB")
+        if peak >= MEMORY_BOUND_MIB:
+            raise Failure(f"the launcher's peak working set was {peak:.1f} MiB, the bound is {MEMORY_BOUND_MIB} MiB")
+        s.publisher.check_page_agents()
+
+
 def update(build):
     """A signed release whose agent is Vietnamese, its document sent one byte at a time, is
     downloaded, verified and installed."""
@@ -286,8 +369,8 @@ def demo(build, out, version):
         s.wait_exit(30)
 
 
-SCENARIOS = {f.__name__: f for f in (login, exit_confirmation, return_to_login, kept_profile, popups, update,
-                                     update_raised_version, update_tampered_installer, update_unsigned,
+SCENARIOS = {f.__name__: f for f in (login, exit_confirmation, return_to_login, kept_profile, popups, hostile,
+                                     update, update_raised_version, update_tampered_installer, update_unsigned,
                                      update_not_startable, https)}
 
 

@@ -2,6 +2,7 @@
 // from outside Wine and cannot read window text through X.
 //
 //   window_probe.exe <folder> [X,Y | HWND:X,Y ...]
+//   window_probe.exe --watch <folder>
 //
 // Prints one JSON object per visible top-level window of every process whose program file lies
 // in <folder> (compared without regard to case), one per line: its handle, its Windows process
@@ -12,12 +13,20 @@
 // a screen point or a client point of a window given by its handle; the latter is placed where
 // the window is now (a window may move after it was first seen: the player, the window manager or
 // the launcher may move it), and has no colour when the window is gone.
+//
+// With --watch it measures, until its standard input ends, how long each of those windows takes to
+// answer: every 100 ms it sends each one WM_NULL (SendMessageTimeoutW, waiting up to 10 s), and at
+// the end prints one JSON object per window seen: handle, class, title, how many answers it timed
+// and the longest of them in milliseconds (a window that went that long without answering).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "common/Handles.h"
 #include "common/TextConv.h"
@@ -74,6 +83,60 @@ bool ScreenPoint(const wchar_t* arg, POINT& point) {
     return true;
 }
 
+// The visible top-level windows of the programs in `folder` (which ends with a backslash).
+std::vector<FoundWindow> WindowsOfFolder(const std::wstring& folder) {
+    std::vector<FoundWindow> found;
+    for (const FoundWindow& window : VisibleTopLevelWindows()) {
+        if (InFolder(ProgramOf(window.processId), folder)) found.push_back(window);
+    }
+    return found;
+}
+
+DWORD WINAPI WaitForEndOfInput(void* done) {
+    char buffer[256];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    }
+    SetEvent(static_cast<HANDLE>(done));
+    return 0;
+}
+
+int Watch(const std::wstring& folder) {
+    struct Seen {
+        FoundWindow window;
+        unsigned probes = 0;
+        DWORD longest = 0;
+    };
+    std::map<HWND, Seen> seen;
+    UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle reader(CreateThread(nullptr, 0, WaitForEndOfInput, done.Get(), 0, nullptr));
+    if (!done || !reader) return 1;
+    while (WaitForSingleObject(done.Get(), 100) == WAIT_TIMEOUT) {
+        for (const FoundWindow& window : WindowsOfFolder(folder)) {
+            const DWORD start = GetTickCount();
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(window.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) &&
+                GetLastError() != ERROR_TIMEOUT)
+                continue;  // gone meanwhile
+            Seen& entry = seen[window.hwnd];
+            entry.window = window;
+            ++entry.probes;
+            entry.longest = std::max(entry.longest, GetTickCount() - start);
+        }
+    }
+    for (const auto& entry : seen) {
+        char numbers[128];
+        std::snprintf(numbers, sizeof numbers, "{\"hwnd\":%llu,\"probes\":%u,\"longest_ms\":%lu,",
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(entry.first)), entry.second.probes,
+                      entry.second.longest);
+        const std::string line = numbers + std::string("\"class\":") + Quoted(entry.second.window.className) +
+                                 ",\"title\":" + Quoted(entry.second.window.title) + "}\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 std::string Buttons(HWND dialog) {
     std::string out = "[";
     for (HWND child = FindWindowExW(dialog, nullptr, L"Button", nullptr); child;
@@ -95,14 +158,15 @@ std::string Buttons(HWND dialog) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2) {
-        std::fputs("usage: window_probe.exe <folder> [X,Y ...]\n", stderr);
+    const bool watch = argc >= 3 && std::wstring(argv[1]) == L"--watch";
+    if (argc < 2 || (std::wstring(argv[1]) == L"--watch" && !watch)) {
+        std::fputs("usage: window_probe.exe <folder> [X,Y ...] | --watch <folder>\n", stderr);
         return 2;
     }
-    std::wstring folder = argv[1];
+    std::wstring folder = argv[watch ? 2 : 1];
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    for (const FoundWindow& window : VisibleTopLevelWindows()) {
-        if (!InFolder(ProgramOf(window.processId), folder)) continue;
+    if (watch) return Watch(folder);
+    for (const FoundWindow& window : WindowsOfFolder(folder)) {
         RECT rect{};
         GetWindowRect(window.hwnd, &rect);
         RECT client{};

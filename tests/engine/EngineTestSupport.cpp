@@ -40,3 +40,15 @@ std::wstring ScriptText(wkeWebView view, jsValue value) {
     const wchar_t* text = jsToStringW(wkeGlobalExec(view), value);
     return text ? text : L"";
 }
+
+std::wstring AnswerOncePageRuns(wkeWebView view, const char* script, DWORD timeoutMs) {
+    std::wstring answer = L"undefined";
+    PumpUntil([&] { return (answer = ScriptText(view, wkeRunJS(view, script))) != L"undefined"; }, timeoutMs);
+    return answer;
+}
+
+void ClickAt(wkeWebView view, int x, int y) {
+    wkeFireMouseEvent(view, WM_MOUSEMOVE, x, y, 0);
+    wkeFireMouseEvent(view, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+    wkeFireMouseEvent(view, WM_LBUTTONUP, x, y, 0);
+}

@@ -24,3 +24,11 @@ bool LoadTestEngine(const std::wstring& profile = std::wstring(), bool keepProfi
 // Text of an engine string, or of a script value.
 std::wstring EngineStringText(wkeString s);
 std::wstring ScriptText(wkeWebView view, jsValue value);
+
+// A left click at a view point, with the move before it, as the player's.
+void ClickAt(wkeWebView view, int x, int y);
+
+// The text of a script's value once the view's page runs it, pumping messages meanwhile: the
+// browser starts behind wkeInitializeEx, and a script asked for before the view has its page
+// answers empty at once. "undefined" when the page gives no other answer within `timeoutMs`.
+std::wstring AnswerOncePageRuns(wkeWebView view, const char* script, DWORD timeoutMs = 60000);

@@ -40,6 +40,43 @@ TEST(Json, RefusesBrokenAndHostileText) {
     EXPECT_FALSE(ok) << "deep nesting is refused, not recursed into";
 }
 
+TEST(Json, ParsesWithinABudgetOfAFewTimesTheTextAndRefusesWhatWouldNeedMore) {
+    // A console message with a deep stack: many small values, within the budget of its size.
+    std::string frames;
+    for (int i = 0; i < 200; ++i)
+        frames += (i ? "," : "") + std::string(R"({"functionName":"f)") + std::to_string(i) +
+                  R"(","scriptId":"12","url":"http://127.0.0.1:18480/game.html","lineNumber":40,"columnNumber":12})";
+    const std::string console = R"({"method":"Runtime.consoleAPICalled","params":{"type":"log","stackTrace":)"
+                                R"({"callFrames":[)" + frames + "]}}}";
+    bool ok = false;
+    size_t used = 0;
+    Json m = Json::Parse(console.data(), console.size(), Json::BudgetFor(console.size()), &ok, &used);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(m["params"]["stackTrace"]["callFrames"].Size(), 200u);
+    EXPECT_LE(used, Json::BudgetFor(console.size()).maxBytes);
+
+    // A giant string costs about its length, once.
+    const std::string big = "{\"v\":\"" + std::string(8u << 20, 'x') + "\"}";
+    Json b = Json::Parse(big.data(), big.size(), Json::BudgetFor(big.size()), &ok, &used);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(b["v"].AsString().size(), 8u << 20);
+    EXPECT_LT(used, big.size() + 4096);
+
+    // Values packed tight, as a page's script result or console line can be, would need many
+    // times their text: refused before they are built, whatever their kind.
+    for (const char* item : {"0,", "[],", "{\"a\":0},", "\"\","}) {
+        std::string dense = "[";
+        while (dense.size() < (4u << 20)) dense += item;
+        dense += "0]";
+        ParseText(dense, &ok);
+        EXPECT_FALSE(ok) << item;
+    }
+    // An explicit budget is what counts: three values where two are allowed.
+    Json::Parse("[1,2]", 5, JsonBudget{2, 1u << 20}, &ok, &used);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(used, 0u);
+}
+
 TEST(Json, SerialisesWhatItParsesAndQuotesForScripts) {
     Json o = Json::Object();
     o.Set("text", "line\nquote\"back\\slash\x01").Set("n", 42).Set("f", 0.5).Set("list", Json::Array().Push(true).Push(nullptr));

@@ -10,9 +10,9 @@
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2 || !LoadTestEngine(argv[1], argc > 2 && std::wstring(argv[2]) == L"keep")) return 1;
-    // The browser starts in the background; a script call waits until the view has its page.
+    // The browser starts in the background; the view's page answers once it is up.
     wkeWebView view = wkeCreateWebView();
-    if (!view || !wkeRunJS(view, "1")) return 1;
+    if (!view || AnswerOncePageRuns(view, "1") != L"1") return 1;
     std::printf("ready\n");
     std::fflush(stdout);
     MSG msg;

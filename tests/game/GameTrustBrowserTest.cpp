@@ -37,7 +37,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         PostQuitMessage(0);
     } else if (PageReported(L"frame") && !g_progress.popupOpened) {
         g_progress.popupOpened = true;
-        wkeRunJS(g_progress.view, "window.open('/popup.html','help','width=400,height=300')");
+        ClickAt(g_progress.view, 20, 20);  // the page's button opens the popup
     } else if (PageReported(L"popup") && !g_progress.gameAsked) {
         g_progress.gameAsked = true;
         wkeRunJS(g_progress.view, "closeWindow('closeWindow')");
@@ -51,7 +51,9 @@ TEST(GameTrustBrowser, PopupAndSubFrameChangeNothingWhileTheGamePageEndsTheGame)
     ASSERT_TRUE(server.Start());
     ASSERT_TRUE(LoadTestEngine()) << "the engine or its browser did not start";
     server.AddPage("/game.html",
-                   "<html><body><h1>Game</h1><iframe src='/ad.html' width='200' height='100'></iframe></body></html>");
+                   "<html><body style='margin:0'><button style='display:block;width:200px;height:60px' "
+                   "onclick=\"window.open('/popup.html','help','width=400,height=300')\">help</button>"
+                   "<iframe src='/ad.html' width='200' height='100'></iframe></body></html>");
     server.AddPage("/ad.html", ClosingPage("frame"));
     server.AddPage("/popup.html", ClosingPage("popup"));
     jsBindFunction("Report", ReportFromPage, 1);

@@ -25,8 +25,9 @@ TEST(LoginTrustBrowser, PopupAndSubFrameChangeNothingWhileTheLoginPageLogsIn) {
     ASSERT_TRUE(LoadTestEngine()) << "the engine or its browser did not start";
     const std::string stolen = ToUtf8(server.Url("/stolen.html").c_str());
     server.AddPage("/login.html",
-                   "<html><body><h1>Log in</h1><iframe src='/ad.html' width='200' height='100'></iframe>"
-                   "</body></html>");
+                   "<html><body style='margin:0'><button style='display:block;width:200px;height:60px' "
+                   "onclick=\"window.open('/pay.html','pay','width=400,height=300')\">pay</button>"
+                   "<iframe src='/ad.html' width='200' height='100'></iframe></body></html>");
     server.AddPage("/ad.html", CallingPage(stolen, "frame"));
     server.AddPage("/pay.html", CallingPage(stolen, "popup"));
     // The store keeps a key's first value: this login page wins over the skin's.
@@ -41,8 +42,9 @@ TEST(LoginTrustBrowser, PopupAndSubFrameChangeNothingWhileTheLoginPageLogsIn) {
     const wkeWebView view = login->GetWebViewControl()->GetWebView();
     ASSERT_TRUE(PumpUntil([] { return PageReported(L"frame"); }));
 
-    // The login page opens a page in a popup window of the launcher, which calls too.
-    wkeRunJS(view, "window.open('/pay.html','pay','width=400,height=300')");
+    // The player clicks the login page's button, which opens a page in a popup window of the
+    // launcher; that page calls too.
+    ClickAt(view, 20, 20);
     ASSERT_TRUE(PumpUntil([] { return PageReported(L"popup"); }));
     EXPECT_TRUE(g_gameAddress.IsEmpty());
     EXPECT_TRUE(IsWindow(hwnd));
