@@ -255,7 +255,8 @@ void Engine::OnPageAttached(const Json& params) {
     }
     // A window the page opened (the browser's own, for window.open or a link's target) never
     // becomes a view: the create-view handler's view loads its address, with that view's user
-    // agent. It and any other page that no view asked for go at once, whatever their address.
+    // agent. It and any other page that no view asked for go at once, whatever their address,
+    // all but the browser's first tab (below).
     if (!info["openerId"].AsString().empty()) {
         CloseTarget(targetId, session);
         return;
@@ -263,6 +264,14 @@ void Engine::OnPageAttached(const Json& params) {
     wkeWebView handle = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_targetLock);
+        // The one page that ran before the session began (every later one waits for us): the
+        // browser's first tab, on about:blank, kept for the first view.
+        if (!params["waitingForDebugger"].AsBool() && !m_firstPageSeen) {
+            m_firstPageSeen = true;
+            m_firstTargetId = targetId;
+            m_firstSession = session;
+            return;
+        }
         auto created = m_createdFor.find(targetId);
         if (created != m_createdFor.end()) {
             handle = created->second;
@@ -393,9 +402,16 @@ WebView* Engine::CreateView(bool offscreen, wkeWindowType type, HWND parent, int
 }
 
 void Engine::RequestPage(WebView* view) {
+    std::string firstTarget, firstSession;
     {
         std::lock_guard<std::mutex> lock(m_targetLock);
-        ++m_creating;
+        firstTarget.swap(m_firstTargetId);
+        firstSession.swap(m_firstSession);
+        if (firstTarget.empty()) ++m_creating;
+    }
+    if (!firstTarget.empty()) {
+        OnPageReady(view->Handle(), firstTarget, firstSession);
+        return;
     }
     // A window of its own for each page: a page shares its window's visibility, and only the
     // front tab of a window counts as shown.

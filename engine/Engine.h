@@ -96,7 +96,8 @@ private:
     // (auto-attach) for the views, which get their pages once the browser has confirmed it.
     void EnsureConnected();
     void OnConnected(bool ok);
-    // Asks the browser for the view's page; it arrives through OnPageReady.
+    // Asks the browser for the view's page (the browser's first tab, while it is free); it
+    // arrives through OnPageReady.
     void RequestPage(WebView* view);
     void OnPageReady(wkeWebView handle, const std::string& targetId, const std::string& session);  // UI thread
     // Reader thread: a page of ours was made, or a page attached; whichever comes second hands it over.
@@ -151,8 +152,12 @@ private:
 
     // Pages being made for views: the reader thread matches each page the browser attaches with
     // the answer that named it, in whichever order they come; any other page is closed.
-    std::mutex m_targetLock;  // guards the three below
+    std::mutex m_targetLock;  // guards the five below
     int m_creating = 0;       // Target.createTarget commands not yet answered
     std::map<std::string, wkeWebView> m_createdFor;        // target id -> view, attach still to come
     std::map<std::string, std::string> m_attachedUnknown;  // target id -> session, not yet known as ours
+    // The browser's first tab, running before the session began: the first view's page, which
+    // spares that view the wait for a new window and its renderer. Empty once taken.
+    std::string m_firstTargetId, m_firstSession;
+    bool m_firstPageSeen = false;
 };
