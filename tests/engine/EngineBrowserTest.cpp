@@ -151,6 +151,39 @@ TEST_F(EngineBrowserTest, HiddenViewGetsNoFramesItsPageSeesHiddenAndShownAgainPa
     wkeDestroyWebView(view);
 }
 
+// A page that moves comes in lossy frames; once it stands still, the view holds its picture
+// exactly, to the last pixel.
+TEST_F(EngineBrowserTest, StillPageEndsPixelExact) {
+    constexpr int kWidth = 160, kHeight = 100, kLastStep = 29;
+    server.AddPage("/detail.html",
+                   "<html><body style='margin:0'><canvas id=c width=160 height=100></canvas><script>"
+                   "var c=document.getElementById('c').getContext('2d'),d=c.createImageData(160,100),n=0;"
+                   "function draw(k){for(var y=0;y<100;y++)for(var x=0;x<160;x++){var i=(y*160+x)*4;"
+                   "d.data[i]=(x*7+y*13+k)&255;d.data[i+1]=(x*x+y*3)&255;d.data[i+2]=((x^y)*5)&255;"
+                   "d.data[i+3]=255;}c.putImageData(d,0,0);}"
+                   "function f(){draw(n++);if(n<=29)requestAnimationFrame(f);}f();</script></body></html>");
+    wkeWebView view = wkeCreateWebView();
+    ASSERT_NE(view, nullptr);
+    wkeResize(view, kWidth, kHeight);
+    const std::wstring url = server.Url("/detail.html");
+    wkeLoadURLW(view, url.c_str());
+    std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight);
+    int wrong = 0;
+    const bool exact = PumpUntil([&] {
+        wkePaint(view, pixels.data(), 0);
+        wrong = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const uint32_t r = (x * 7 + y * 13 + kLastStep) & 255, g = (x * x + y * 3) & 255, b = ((x ^ y) * 5) & 255;
+                wrong += (pixels[static_cast<size_t>(y) * kWidth + x] & 0x00FFFFFF) != (r << 16 | g << 8 | b);
+            }
+        }
+        return wrong == 0;
+    });
+    EXPECT_TRUE(exact) << wrong << " pixels differ from the page's last picture";
+    wkeDestroyWebView(view);
+}
+
 TEST_F(EngineBrowserTest, FailedLoadAndSubFrameAreToldApart) {
     server.AddPage("/outer.html", "<html><body><iframe src='/inner.html'></iframe></body></html>");
     server.AddPage("/inner.html", "<html><body>inner</body></html>");
