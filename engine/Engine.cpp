@@ -118,6 +118,14 @@ void Engine::OnConnected(bool ok) {
         if (ok) RequestPage(view);
         else view->GoWithoutPage();
     }
+    // With no view waiting for it, the browser's first tab goes like any page no view asked for.
+    std::string firstTarget, firstSession;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        firstTarget.swap(m_firstTargetId);
+        firstSession.swap(m_firstSession);
+    }
+    if (ok && !firstTarget.empty()) CloseTarget(firstTarget, firstSession);
 }
 
 bool Engine::OnReaderText(const std::string& text) {

@@ -156,8 +156,9 @@ private:
     int m_creating = 0;       // Target.createTarget commands not yet answered
     std::map<std::string, wkeWebView> m_createdFor;        // target id -> view, attach still to come
     std::map<std::string, std::string> m_attachedUnknown;  // target id -> session, not yet known as ours
-    // The browser's first tab, running before the session began: the first view's page, which
-    // spares that view the wait for a new window and its renderer. Empty once taken.
+    // The browser's first tab, running before the session began: the page of the first view
+    // waiting then, which spares it the wait for a new window and its renderer. Empty once taken
+    // or closed.
     std::string m_firstTargetId, m_firstSession;
     bool m_firstPageSeen = false;
 };

@@ -116,11 +116,7 @@ void WebView::InstallBinding(const std::string& name) {
 }
 
 void WebView::BeginDestroy() {
-    if (m_restTimer) {
-        KillTimer(nullptr, m_restTimer);
-        RestTimers().erase(m_restTimer);
-        m_restTimer = 0;
-    }
+    StopRestTimer();
     if (Attached()) {
         Json close = Json::Object();
         close.Set("targetId", m_targetId);
@@ -235,9 +231,20 @@ void WebView::ApplyFrame(const DecodedFrame& frame, double scrollX, double scrol
     ++m_frameSerial;
     // What changed is only nearly right (JPEG); once the page rests it is asked for exactly.
     UnionRect(&m_lossyArea, &m_lossyArea, &changed);
+    StartRestTimer();
+    ShowChange(changed);
+}
+
+void WebView::StartRestTimer() {
     m_restTimer = SetTimer(nullptr, m_restTimer, kRestMs, &WebView::OnRestTimer);
     if (m_restTimer) RestTimers()[m_restTimer] = Handle();
-    ShowChange(changed);
+}
+
+void WebView::StopRestTimer() {
+    if (!m_restTimer) return;
+    KillTimer(nullptr, m_restTimer);
+    RestTimers().erase(m_restTimer);
+    m_restTimer = 0;
 }
 
 void WebView::ShowChange(const RECT& changed) {

@@ -141,6 +141,9 @@ private:
     void ApplyVisibility();
     void ApplyFocus();
     void ShowChange(const RECT& changed);
+    // The timer that asks for the exact picture once the page has rested (re-armed when running).
+    void StartRestTimer();
+    void StopRestTimer();
     void AskExactPicture();
     static std::map<UINT_PTR, wkeWebView>& RestTimers();  // timer id -> view
     static void CALLBACK OnRestTimer(HWND, UINT, UINT_PTR id, DWORD);

@@ -71,6 +71,12 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         frame.Set("id", params["frameId"].AsString()).Set("url", params["url"].AsString());
         if (params["frameId"].AsString() != m_targetId) frame.Set("parentId", m_targetId);
         OnFrameNavigated(frame);
+    } else if (method == "Page.frameStartedNavigating" && params["frameId"].AsString() == m_targetId) {
+        // The picture of a document on its way out needs no exact copy, and asking for one would
+        // hold up the next document's first frame; that document's frames ask again.
+        StopRestTimer();
+    } else if (method == "Page.frameStoppedLoading" && params["frameId"].AsString() == m_targetId) {
+        if (!IsRectEmpty(&m_lossyArea) && !m_restTimer) StartRestTimer();  // it stayed, unpainted
     } else if (method == "Page.javascriptDialogOpening") {
         OnDialog(params);
     } else if (method == "Page.domContentEventFired") {
