@@ -8,7 +8,8 @@
 //                                        own frame rate, the frames that reached the window, and
 //                                        the CPU of this process (the launcher's share) and of the
 //                                        browser's processes; minimised, the same with the window
-//                                        minimised and the view told so
+//                                        minimised and the view told so, then how long the
+//                                        restored window waits for its first frame
 //   engine_bench still                   frames delivered while a page stands still
 #include <windows.h>
 
@@ -184,6 +185,15 @@ int Frames(bool textured, bool minimised) {
     Report("launcher_cpu_pct", own / (seconds * 1e7));
     Report("launcher_cpu_ms_per_frame", painted ? own / 1e6 / painted : 0);
     Report("browser_cpu_pct", browserCpu / (seconds * 1e7));
+    if (minimised) {
+        // The player comes back: how long until the window shows the page's current picture.
+        const int paintedHidden = painter.frames;
+        const ULONGLONG restore = GetTickCount64();
+        ShowWindow(host, SW_RESTORE);
+        wkeShowWindow(view, true);
+        if (PumpUntil([&] { return painter.frames > paintedHidden; }, 5000))
+            Report("restored_paint_ms", static_cast<double>(GetTickCount64() - restore));
+    }
     return 0;
 }
 

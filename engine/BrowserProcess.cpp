@@ -92,13 +92,13 @@ const wchar_t kWatchdogScript[] =
     // shell cannot ask the socket to send at once; perl, where there is one, can.
     L"command -v perl >/dev/null && perl -MSocket=IPPROTO_TCP,TCP_NODELAY "
     L"-e 'open(my $t, \"+<&=\", 3) or exit; setsockopt($t, IPPROTO_TCP, TCP_NODELAY, 1)' 2>/dev/null; "
-    // A browser of an earlier run may still hold the profile (its launcher has just ended and it
-    // is on its way out): the profile's lock names it. Only a process that is a browser on this
-    // profile counts; past the wait it has no launcher left and is ended.
-    L"l=$(readlink \"$d/SingletonLock\" 2>/dev/null); p=${l##*-}; "
-    L"alive() { [ -n \"$p\" ] && tr '\\0' '\\n' <\"/proc/$p/cmdline\" 2>/dev/null | grep -qxF -- \"--user-data-dir=$d\"; }; "
-    L"i=0; while alive && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
-    L"if alive; then kill -9 \"$p\"; sleep 0.5; fi; "
+    // A browser of an earlier run may still be on the profile (its launcher has just ended and it
+    // is on its way out, still writing after it dropped its lock): any process with this profile
+    // as an argument of its own counts. The pattern comes from a file so that grep's own command
+    // line does not match it. Past the wait they have no launcher left and are ended.
+    L"on() { grep -lszxF -f <(printf '%s\\n' \"--user-data-dir=$d\") /proc/[0-9]*/cmdline | cut -d/ -f3; }; "
+    L"i=0; while [ -n \"$(on)\" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
+    L"p=$(on); if [ -n \"$p\" ]; then kill -9 $p; sleep 0.5; fi; "
     // With no browser alive on it, what a killed one left goes: its lock, and the folder of its
     // single-instance socket in the system's temporary folder (only those two entries and the then
     // empty folder, whatever the link says).
