@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/TextConv.h"
+
 CSha256::CSha256() : m_algorithm(OpenAlgorithm(BCRYPT_SHA256_ALGORITHM)) {
     m_ok = m_algorithm && BCRYPT_SUCCESS(BCryptCreateHash(m_algorithm.Get(), m_hash.Put(), nullptr, 0, nullptr, 0, 0));
 }
@@ -26,11 +28,5 @@ bool CSha256::Finish(unsigned char (&digest)[kDigestBytes]) {
 std::string CSha256::FinishHex() {
     unsigned char digest[kDigestBytes];
     if (!Finish(digest)) return std::string();
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char byte : digest) {
-        hex += kHex[byte >> 4];
-        hex += kHex[byte & 0x0F];
-    }
-    return hex;
+    return ToLowerHex(digest, kDigestBytes);
 }

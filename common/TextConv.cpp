@@ -41,3 +41,14 @@ std::wstring Utf8ToWide(const char* bytes, size_t size) {
     if (MultiByteToWideChar(CP_UTF8, 0, bytes, length, &result[0], count) != count) return std::wstring();
     return result;
 }
+
+std::string ToLowerHex(const unsigned char* bytes, size_t size) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+        hex += kHex[bytes[i] >> 4];
+        hex += kHex[bytes[i] & 0x0F];
+    }
+    return hex;
+}

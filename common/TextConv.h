@@ -1,4 +1,4 @@
-// Wide-to-narrow text conversion for the web engine, which takes narrow text.
+// Text conversion: wide to narrow for the web engine, which takes narrow text, and bytes to hex.
 // None of these report failure: on any failure the result is empty.
 #pragma once
 
@@ -15,6 +15,9 @@ std::string ToUtf8(const wchar_t* text);
 // Exactly text.size() units converted to `codePage` (no terminator). The result is
 // empty unless the conversion writes exactly the size it announced.
 std::string WideToMultiByte(std::wstring text, UINT codePage);
+
+// `size` bytes as lower-case hex digits, two a byte.
+std::string ToLowerHex(const unsigned char* bytes, size_t size);
 
 // UTF-8 bytes to wide text; invalid sequences become U+FFFD. Not bounded by a terminator.
 std::wstring Utf8ToWide(const char* bytes, size_t size);

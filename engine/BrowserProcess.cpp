@@ -127,13 +127,7 @@ std::string RandomSecret() {
     unsigned char bytes[16];
     if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
         return std::string();
-    static const char kHex[] = "0123456789abcdef";
-    std::string secret;
-    for (unsigned char b : bytes) {
-        secret += kHex[b >> 4];
-        secret += kHex[b & 15];
-    }
-    return secret;
+    return ToLowerHex(bytes, sizeof bytes);
 }
 
 // This process's environment with `name`=`value` added, as CreateProcessW takes it.
