@@ -230,7 +230,7 @@ void WebView::ApplyFrame(const DecodedFrame& frame, double scrollX, double scrol
     if (IsRectEmpty(&changed)) return;
     ++m_frameSerial;
     // What changed is only nearly right (JPEG); once the page rests it is asked for exactly.
-    UnionRect(&m_lossyArea, &m_lossyArea, &changed);
+    m_lossy = true;
     StartRestTimer();
     ShowChange(changed);
 }
@@ -275,10 +275,11 @@ void CALLBACK WebView::OnRestTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 void WebView::AskExactPicture() {
-    RECT area{};
-    const RECT whole{0, 0, m_frame.Width(), m_frame.Height()};
-    if (m_hidden || !Attached() || !IntersectRect(&area, &m_lossyArea, &whole)) return;
-    // The region the moving frames changed, losslessly, in the page's coordinates (scrolled).
+    const RECT area{0, 0, m_frame.Width(), m_frame.Height()};
+    if (m_hidden || !Attached() || !m_lossy || IsRectEmpty(&area)) return;
+    // The whole view, not only what the moving frames changed: the browser may have drawn more
+    // since its last frame (a change it made while taking this picture comes as no frame of its
+    // own), and the picture at rest must be the page as it is. In the page's coordinates (scrolled).
     Json clip = Json::Object();
     clip.Set("x", area.left + m_scrollX).Set("y", area.top + m_scrollY);
     clip.Set("width", static_cast<int>(area.right - area.left)).Set("height", static_cast<int>(area.bottom - area.top));
@@ -306,6 +307,6 @@ void WebView::ApplyExact(const DecodedFrame& picture, const RECT& area, unsigned
     if (m_destroyed || serial != m_frameSerial || picture.width != area.right - area.left ||
         picture.height != area.bottom - area.top)
         return;
-    SetRectEmpty(&m_lossyArea);
+    m_lossy = false;
     ShowChange(m_frame.Patch(picture, area.left, area.top));
 }

@@ -188,7 +188,7 @@ private:
     // How long a page shows no new frame before it counts as at rest.
     static constexpr UINT kRestMs = 150;
     unsigned m_frameSerial = 0;  // frames that changed the picture so far
-    RECT m_lossyArea{};          // what moving frames changed since the last exact picture
+    bool m_lossy = false;        // a moving frame was shown since the last exact picture
     double m_scrollX = 0;        // the page's scroll position with the last frame
     double m_scrollY = 0;
     UINT_PTR m_restTimer = 0;    // owned: a thread timer, re-armed by every frame

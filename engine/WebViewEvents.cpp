@@ -76,7 +76,7 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         // hold up the next document's first frame; that document's frames ask again.
         StopRestTimer();
     } else if (method == "Page.frameStoppedLoading" && params["frameId"].AsString() == m_targetId) {
-        if (!IsRectEmpty(&m_lossyArea) && !m_restTimer) StartRestTimer();  // it stayed, unpainted
+        if (m_lossy && !m_restTimer) StartRestTimer();  // it stayed, unpainted
     } else if (method == "Page.javascriptDialogOpening") {
         OnDialog(params);
     } else if (method == "Page.domContentEventFired") {
