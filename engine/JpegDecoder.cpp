@@ -63,7 +63,7 @@ struct Huffman {
     uint8_t fastLength[512] = {};  // 0: the code is longer than 9 bits
     uint8_t fastSymbol[512] = {};
     Fast fast[512] = {};
-    int maxCode[18] = {};          // the largest code of each length, -1 for none
+    int maxCode[17] = {};          // the largest code of each length, -1 for none
     int offset[17] = {};           // symbols[offset[length] + code] is the code's symbol
     uint8_t symbols[256] = {};
 
@@ -87,7 +87,6 @@ struct Huffman {
             maxCode[length] = counts[length - 1] ? code - 1 : -1;
             code <<= 1;
         }
-        maxCode[17] = 0x7FFFFFFF;
         for (int peek = 0; peek < 512; ++peek) {
             const int length = fastLength[peek], bits = fastSymbol[peek] & 15;
             fast[peek] = Fast{0, 0, 0};
@@ -131,7 +130,7 @@ public:
             symbol = table.fastSymbol[peek >> 7];
         } else {
             length = 10;
-            while (static_cast<int>(peek >> (16 - length)) > table.maxCode[length]) ++length;
+            while (length <= 16 && static_cast<int>(peek >> (16 - length)) > table.maxCode[length]) ++length;
             if (length > 16) return -1;
             symbol = table.symbols[(table.offset[length] + static_cast<int>(peek >> (16 - length))) & 0xFF];
         }
