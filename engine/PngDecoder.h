@@ -1,6 +1,6 @@
 // A PNG decoder for the exact pictures the engine asks for once a page has come to rest: 8-bit
 // RGB or RGBA, not interlaced, as the browser writes them. The system's codecs cost more to set
-// up under Wine than these small pictures take to inflate; anything else is refused and left to
+// up under Wine than these pictures take to inflate; anything else is refused and left to
 // them. Every length and index comes from the data and is checked against what is there.
 #pragma once
 
