@@ -109,6 +109,23 @@ uint32_t Scene(int x, int y) {
 
 int Channel(uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
 
+using Decoder = bool (*)(const uint8_t* data, size_t size, int maxSide, DecodedFrame& frame);
+
+// Every third byte from `from` on changed in turn: a whole picture within the allowed side, or none.
+void ExpectChangedBytesGiveWholePicturesOrNone(Decoder decode, std::string bytes, size_t from) {
+    DecodedFrame damaged;
+    for (size_t at = from; at < bytes.size(); at += 3) {
+        const char kept = bytes[at];
+        bytes[at] = static_cast<char>(kept ^ 0x5A);
+        if (decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), kMaxFrameSide, damaged)) {
+            EXPECT_EQ(damaged.pixels.size(), static_cast<size_t>(damaged.width) * damaged.height) << "byte " << at;
+            EXPECT_LE(damaged.width, kMaxFrameSide) << "byte " << at;
+            EXPECT_LE(damaged.height, kMaxFrameSide) << "byte " << at;
+        }
+        bytes[at] = kept;
+    }
+}
+
 }  // namespace
 
 // The engine's own decoder gives what the system's does, within rounding and the way each
@@ -160,16 +177,7 @@ TEST(FrameDecoder, DecodesJpegAsTheSystemDoesAndSurvivesDamage) {
             EXPECT_EQ(damaged.pixels.size(), static_cast<size_t>(width) * height) << "cut at " << length;
         }
     }
-    std::string changed = jpeg;
-    for (size_t at = 2; at < changed.size(); at += 3) {
-        const char kept = changed[at];
-        changed[at] = static_cast<char>(kept ^ 0x5A);
-        if (DecodeJpeg(reinterpret_cast<const uint8_t*>(changed.data()), changed.size(), kMaxFrameSide, damaged)) {
-            EXPECT_EQ(damaged.pixels.size(), static_cast<size_t>(damaged.width) * damaged.height) << "byte " << at;
-            EXPECT_LE(damaged.width, kMaxFrameSide);
-        }
-        changed[at] = kept;
-    }
+    ExpectChangedBytesGiveWholePicturesOrNone(DecodeJpeg, jpeg, 2);
     EXPECT_FALSE(DecodeJpeg(data, jpeg.size(), 100, damaged)) << "larger than allowed";
     CoUninitialize();
 }
@@ -191,14 +199,6 @@ TEST(FrameDecoder, DecodesPngExactlyAndSurvivesDamage) {
     DecodedFrame damaged;
     for (size_t length = 0; length < png.size(); length += 5)
         EXPECT_FALSE(DecodePng(data, length, kMaxFrameSide, damaged)) << "cut at " << length;
-    std::string changed = png;
-    for (size_t at = 8; at < changed.size(); at += 3) {
-        const char kept = changed[at];
-        changed[at] = static_cast<char>(kept ^ 0x5A);
-        if (DecodePng(reinterpret_cast<const uint8_t*>(changed.data()), changed.size(), kMaxFrameSide, damaged)) {
-            EXPECT_EQ(damaged.pixels.size(), static_cast<size_t>(damaged.width) * damaged.height) << "byte " << at;
-        }
-        changed[at] = kept;
-    }
+    ExpectChangedBytesGiveWholePicturesOrNone(DecodePng, png, 8);
     CoUninitialize();
 }
