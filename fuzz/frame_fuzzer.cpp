@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the engine's own image decoders as a frame from the browser, and checks
 // that a decoded picture is whole and within the side it was allowed.
-#include "engine/FrameDecoder.h"
-#include "engine/JpegDecoder.h"
-#include "engine/PngDecoder.h"
+#include "engine/frames/FrameDecoder.h"
+#include "engine/frames/JpegDecoder.h"
+#include "engine/frames/PngDecoder.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the engine's JSON parser as a message from the browser. What it takes
 // must stay within its budget and come back the same through the serialiser.
-#include "engine/Json.h"
+#include "engine/devtools/Json.h"
 
 #include <cstdint>
 #include <cstdlib>

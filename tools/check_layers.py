@@ -21,7 +21,18 @@ ALLOWED = {
     "engine": {"common", "platform"},
 }
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
+# The engine's own folders: each may include itself and the engine folders listed, and, like the
+# whole engine, the product folders of its entry above. No source sits in engine/ itself.
+ENGINE = {
+    "devtools": set(),
+    "browser": {"devtools"},
+    "frames": {"devtools"},
+    "policy": {"devtools"},
+    "view": {"devtools", "browser", "frames", "policy"},
+    "api": {"devtools", "browser", "frames", "policy", "view"},
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/(?:([a-z_]+)/)?')
 
 
 def acyclic(graph):
@@ -40,9 +51,27 @@ def acyclic(graph):
     return all(visit(node) for node in graph)
 
 
+def check_file(path, rel, folder, allowed, engine_folder, faults):
+    with open(path, encoding="utf-8", errors="replace") as source:
+        for number, line in enumerate(source, 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            target, sub = match.group(1), match.group(2)
+            if target not in ALLOWED:
+                continue
+            if target != folder and target not in allowed:
+                faults.append(f"{rel}:{number}: {folder}/ includes {target}/")
+            elif folder == "engine" and target == "engine":
+                if sub not in ENGINE:
+                    faults.append(f"{rel}:{number}: includes engine/ outside its folders")
+                elif sub != engine_folder and sub not in ENGINE[engine_folder]:
+                    faults.append(f"{rel}:{number}: engine/{engine_folder}/ includes engine/{sub}/")
+
+
 def main(root):
-    if not acyclic(ALLOWED):
-        print("check_layers: the table of allowed folders has a cycle")
+    if not acyclic(ALLOWED) or not acyclic(ENGINE):
+        print("check_layers: a table of allowed folders has a cycle")
         return 1
     faults = []
     for folder, allowed in sorted(ALLOWED.items()):
@@ -51,14 +80,15 @@ def main(root):
                 if not name.endswith((".h", ".cpp")):
                     continue
                 path = os.path.join(base, name)
-                with open(path, encoding="utf-8", errors="replace") as source:
-                    for number, line in enumerate(source, 1):
-                        match = INCLUDE.match(line)
-                        if not match:
-                            continue
-                        target = match.group(1)
-                        if target != folder and target in ALLOWED and target not in allowed:
-                            faults.append(f"{os.path.relpath(path, root)}:{number}: {folder}/ includes {target}/")
+                rel = os.path.relpath(path, root)
+                engine_folder = None
+                if folder == "engine":
+                    parts = rel.split(os.sep)
+                    engine_folder = parts[1] if len(parts) > 2 else None
+                    if engine_folder not in ENGINE:
+                        faults.append(f"{rel}: engine sources belong in one of its folders ({', '.join(ENGINE)})")
+                        continue
+                check_file(path, rel, folder, allowed, engine_folder, faults)
     for fault in faults:
         print(fault)
     if faults:

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/DevToolsPipe.h"
-#include "engine/UiQueue.h"
+#include "engine/devtools/DevToolsPipe.h"
+#include "engine/devtools/UiQueue.h"
 
 namespace {
 

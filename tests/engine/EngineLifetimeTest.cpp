@@ -9,7 +9,7 @@
 
 #include "common/Handles.h"
 #include "common/TextConv.h"
-#include "engine/BrowserProcess.h"
+#include "engine/browser/BrowserProcess.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"

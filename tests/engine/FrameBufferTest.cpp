@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/FrameBuffer.h"
+#include "engine/frames/FrameBuffer.h"
 
 namespace {
 

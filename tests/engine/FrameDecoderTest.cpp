@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "common/Handles.h"
-#include "engine/FrameDecoder.h"
-#include "engine/JpegDecoder.h"
-#include "engine/PngDecoder.h"
+#include "engine/frames/FrameDecoder.h"
+#include "engine/frames/JpegDecoder.h"
+#include "engine/frames/PngDecoder.h"
 
 namespace {
 

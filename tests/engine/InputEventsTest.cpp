@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "engine/InputEvents.h"
+#include "engine/view/InputEvents.h"
 #include "platform/wke.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/Json.h"
+#include "engine/devtools/Json.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/NavigationGate.h"
+#include "engine/policy/NavigationGate.h"
 
 namespace {
 

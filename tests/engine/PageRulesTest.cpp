@@ -2,8 +2,8 @@
 // key press, one per press; no dialog after dialog.
 #include <gtest/gtest.h>
 
-#include "engine/DialogGuard.h"
-#include "engine/UserActivation.h"
+#include "engine/policy/DialogGuard.h"
+#include "engine/policy/UserActivation.h"
 
 namespace {
 

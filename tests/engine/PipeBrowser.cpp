@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/TextConv.h"
-#include "engine/Json.h"
+#include "engine/devtools/Json.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/ScriptValues.h"
+#include "engine/view/ScriptValues.h"
 
 namespace {
 

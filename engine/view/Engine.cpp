@@ -1,0 +1,548 @@
+#include "engine/view/Engine.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "common/TextConv.h"
+#include "common/WebOrigin.h"
+#include "engine/frames/FrameDecoder.h"
+#include "engine/view/WebView.h"
+
+namespace {
+
+Engine* g_engine = nullptr;  // owned; lives until the process ends
+
+// The browser can take a while on a cold start under Wine; after that it answers in milliseconds.
+constexpr DWORD kBrowserStartTimeoutMs = 30000;
+
+}  // namespace
+
+Engine* Engine::Get() { return g_engine; }
+
+bool Engine::Initialize(const wkeSettings* settings) {
+    if (g_engine) return true;
+    auto* engine = new Engine();
+    if (!engine->Begin(settings)) {
+        delete engine;
+        return false;
+    }
+    g_engine = engine;
+    return true;
+}
+
+namespace {
+
+// A text setting of the caller's record, when the record is long enough to hold it.
+template <typename Member>
+std::wstring TextSetting(const wkeSettings* settings, Member wkeSettings::*member, size_t end) {
+    if (!settings || settings->size < static_cast<int>(end) || !(settings->*member)) return std::wstring();
+    const char* text = settings->*member;
+    return Utf8ToWide(text, strnlen(text, 32768));
+}
+
+}  // namespace
+
+bool Engine::Begin(const wkeSettings* settings) {
+    m_uiThread = GetCurrentThreadId();
+    BrowserLaunch launch;
+    launch.browser = BrowserProcess::Locate(
+        TextSetting(settings, &wkeSettings::browserPath, offsetof(wkeSettings, browserPath) + sizeof(const utf8*)));
+    launch.profile =
+        TextSetting(settings, &wkeSettings::profilePath, offsetof(wkeSettings, profilePath) + sizeof(const utf8*));
+    if (launch.profile.empty()) launch.profile = BrowserProcess::DefaultProfile();
+    launch.cleanProfile =
+        settings && settings->size >= static_cast<int>(offsetof(wkeSettings, cleanProfile) + sizeof(int)) &&
+        settings->cleanProfile != 0;
+    launch.userAgent =
+        TextSetting(settings, &wkeSettings::userAgent, offsetof(wkeSettings, userAgent) + sizeof(const utf8*));
+    if (launch.browser.empty() || launch.profile.empty() || !m_cdp.OpenDispatch()) return false;
+    m_defaultUserAgent = ToUtf8(launch.userAgent.c_str());
+    // The browser takes a second or two to start (more on a cold start), and the caller has
+    // windows to show meanwhile: start it on a thread of its own, which waits for its first
+    // answer, and set up the session once it is up. Until then views wait for their pages (see
+    // CreateView). The thread touches only the browser process object, the connection (which
+    // nothing uses before it has been joined) and the members it sets, read after the join.
+    m_starter = std::thread([this, launch] {
+        m_browserStarted = m_browser.Start(launch, kBrowserStartTimeoutMs) &&
+                           m_cdp.Open(m_browser.TakeStream(), [this](const std::string& text) { return OnReaderText(text); },
+                                      [this](const Json& message) { return OnReaderMessage(message); },
+                                      [this](const Json& message) { OnEvent(message); });
+        Json version;
+        m_browserStarted = m_browserStarted &&
+                           m_cdp.Call("Browser.getVersion", Json(), "", kBrowserStartTimeoutMs, &version);
+        if (m_browserStarted && m_defaultUserAgent.empty()) {
+            // Pages see an ordinary browser, not the headless one.
+            m_defaultUserAgent = version["userAgent"].AsString();
+            const size_t headless = m_defaultUserAgent.find("HeadlessChrome");
+            if (headless != std::string::npos) m_defaultUserAgent.replace(headless, 14, "Chrome");
+        }
+        if (!m_browserStarted) {
+            m_cdp.Disconnect();
+            m_browser.Stop();
+        }
+        m_cdp.PostToUi([this] { EnsureConnected(); });
+    });
+    return true;
+}
+
+void Engine::EnsureConnected() {
+    if (m_state != State::Starting || !m_starter.joinable()) return;
+    m_starter.join();  // it has ended: this runs from the last thing it did
+    if (!m_browserStarted) {
+        OnConnected(false);
+        return;
+    }
+    // Every new page stops before its first script until we have set it up (or closed it). Pages
+    // are asked for only once the browser has confirmed this, so that none runs unseen.
+    Json autoAttach = Json::Object();
+    autoAttach.Set("autoAttach", true).Set("waitForDebuggerOnStart", true).Set("flatten", true);
+    if (!m_cdp.SendWithReply("Target.setAutoAttach", autoAttach, "",
+                             [this](const Json& result) { OnConnected(!result.IsNull()); })) {
+        OnConnected(false);
+        return;
+    }
+    Json downloads = Json::Object();
+    downloads.Set("behavior", "deny").Set("eventsEnabled", true);
+    m_cdp.Send("Browser.setDownloadBehavior", downloads);
+}
+
+void Engine::OnConnected(bool ok) {
+    m_state = ok ? State::Connected : State::Failed;
+    if (!ok) OutputDebugStringW(L"node.dll: the browser could not be started\n");
+    std::vector<WebView*> waiting;
+    waiting.swap(m_unattached);
+    for (WebView* view : waiting) {
+        if (ok) RequestPage(view);
+        else view->GoWithoutPage();
+    }
+    // With no view waiting for it, the browser's first tab goes like any page no view asked for.
+    std::string firstTarget, firstSession;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        firstTarget.swap(m_firstTargetId);
+        firstSession.swap(m_firstSession);
+    }
+    if (ok && !firstTarget.empty()) CloseTarget(firstTarget, firstSession);
+}
+
+bool Engine::OnReaderText(const std::string& text) {
+    ScreencastFrame frame;
+    if (!ParseScreencastFrame(text, frame)) return false;
+    DeliverFrame(frame, text.data() + frame.dataOffset, frame.dataSize);
+    return true;
+}
+
+std::shared_ptr<DecodedFrame> Engine::DecodeOnReader(const char* base64, size_t size) {
+    // Decoding is the expensive part of a frame; it stays off the UI thread, in memory that is
+    // used again frame after frame.
+    static thread_local bool comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    static thread_local std::string bytes;
+    std::shared_ptr<DecodedFrame> frame = m_frames.Take();
+    if (comReady && DecodeBase64(base64, size, bytes) && DecodeImage(bytes, *frame)) return frame;
+    m_cdp.Trace('!', "undecodable image, " + std::to_string(bytes.size()) + " bytes, COM " +
+                         (comReady ? "ready" : "not ready"));
+    return nullptr;
+}
+
+void Engine::DeliverFrame(const ScreencastFrame& screencast, const char* data, size_t size) {
+    const std::string& session = screencast.session;
+    // The acknowledgement asks for the next frame. Sent before decoding while the UI thread has
+    // taken the last one, the browser makes the next frame while this one is decoded; otherwise
+    // it waits for the UI thread, so frames never run more than one ahead of what it has taken.
+    bool ackNow = false;
+    {
+        std::lock_guard<std::mutex> lock(m_ackLock);
+        FrameAcks& acks = m_acks[session];
+        if (!acks.uiBusy) {
+            acks.uiBusy = ackNow = true;
+        } else {
+            acks.held = true;
+            acks.heldId = screencast.ackId;
+        }
+    }
+    if (ackNow) SendFrameAck(session, screencast.ackId);
+    std::shared_ptr<DecodedFrame> frame = DecodeOnReader(data, size);
+    const double scrollX = screencast.scrollX, scrollY = screencast.scrollY;
+    m_cdp.PostToUi([this, session, frame, scrollX, scrollY] {
+        auto it = m_bySession.find(session);
+        if (frame && it != m_bySession.end()) it->second->ApplyFrame(*frame, scrollX, scrollY);
+        FrameTaken(session);
+    });
+}
+
+void Engine::FrameTaken(const std::string& session) {
+    int heldId = 0;
+    bool held = false;
+    {
+        std::lock_guard<std::mutex> lock(m_ackLock);
+        auto it = m_acks.find(session);
+        if (it == m_acks.end()) return;
+        FrameAcks& acks = it->second;
+        // The frame that came meanwhile is on its way to this thread already: it keeps it busy.
+        held = acks.held;
+        heldId = acks.heldId;
+        acks.held = false;
+        acks.uiBusy = held;
+    }
+    if (held) SendFrameAck(session, heldId);
+}
+
+void Engine::SendFrameAck(const std::string& session, int ackId) {
+    Json ack = Json::Object();
+    ack.Set("sessionId", ackId);
+    m_cdp.Send("Page.screencastFrameAck", ack, session);
+}
+
+bool Engine::OnReaderMessage(const Json& message) {
+    const std::string& method = message["method"].AsString();
+    if (method == "Page.screencastFrame") {
+        const Json& params = message["params"];
+        ScreencastFrame frame;
+        frame.session = message["sessionId"].AsString();
+        frame.ackId = params["sessionId"].AsInt();
+        frame.scrollX = params["metadata"]["scrollOffsetX"].AsNumber();
+        frame.scrollY = params["metadata"]["scrollOffsetY"].AsNumber();
+        const std::string& data = params["data"].AsString();
+        DeliverFrame(frame, data.data(), data.size());
+        return true;
+    }
+    const std::string& session = message["sessionId"].AsString();
+    if (method == "Fetch.requestPaused") return OnRequestPaused(session, message["params"]);
+    if (method == "Page.frameRequestedNavigation") {
+        m_gate.OnNavigationRequested(session, message["params"]);
+        return true;
+    }
+    if (method == "Page.javascriptDialogOpening") return OnDialogOpening(session);
+    if (method == "Page.frameNavigated" && !message["params"]["frame"].Has("parentId")) {
+        m_dialogs.Navigated(session);
+        return false;
+    }
+    if (method == "Page.windowOpen") {
+        // Decided here, where the page's request arrives: the player's activation counts from the
+        // page's point of view, not from whenever the UI thread gets to it.
+        const Json& params = message["params"];
+        const std::string& url = params["url"].AsString();
+        const char* refusal = nullptr;
+        if (!params["userGesture"].AsBool())
+            refusal = "without a click or key press in its view (the browser made no window either)";
+        else if (!m_activation.Consume(session, GetTickCount()))
+            refusal = "later than a second after a click or key press in its view, or a second one for it";
+        else if (!OriginOf(Utf8ToWide(url)))
+            refusal = "to an address that is not http or https";
+        if (refusal) {
+            ReportRefusedPopup(refusal, url);
+            return true;
+        }
+        m_cdp.PostToUi([this, session, params] {
+            auto it = m_bySession.find(session);
+            if (it != m_bySession.end()) it->second->OnWindowOpen(params);
+        }, params["url"].AsString().size() * 2 + 1024);
+        return true;
+    }
+    if (method == "Target.attachedToTarget") {
+        OnPageAttached(message["params"]);
+        return true;
+    }
+    return false;
+}
+
+void Engine::OnPageAttached(const Json& params) {
+    const Json& info = params["targetInfo"];
+    const std::string& session = params["sessionId"].AsString();
+    const std::string& targetId = info["targetId"].AsString();
+    if (info["type"].AsString() != "page") {
+        // Workers and the like: let them run and leave them alone.
+        m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
+        Json detach = Json::Object();
+        detach.Set("sessionId", session);
+        m_cdp.Send("Target.detachFromTarget", detach);
+        return;
+    }
+    // A window the page opened (the browser's own, for window.open or a link's target) never
+    // becomes a view: the create-view handler's view loads its address, with that view's user
+    // agent. It and any other page that no view asked for go at once, whatever their address,
+    // all but the browser's first tab (below).
+    if (!info["openerId"].AsString().empty()) {
+        CloseTarget(targetId, session);
+        return;
+    }
+    wkeWebView handle = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        // The one page that ran before the session began (every later one waits for us): the
+        // browser's first tab, on about:blank, kept for the first view.
+        if (!params["waitingForDebugger"].AsBool() && !m_firstPageSeen) {
+            m_firstPageSeen = true;
+            m_firstTargetId = targetId;
+            m_firstSession = session;
+            return;
+        }
+        auto created = m_createdFor.find(targetId);
+        if (created != m_createdFor.end()) {
+            handle = created->second;
+            m_createdFor.erase(created);
+        } else if (m_creating > 0) {
+            m_attachedUnknown[targetId] = session;  // perhaps a page whose answer is still to come
+            return;
+        }
+    }
+    if (!handle) {
+        CloseTarget(targetId, session);
+        return;
+    }
+    m_cdp.PostToUi([this, handle, targetId, session] { OnPageReady(handle, targetId, session); });
+}
+
+void Engine::OnTargetCreated(wkeWebView handle, const std::string& targetId) {
+    std::string session;
+    std::map<std::string, std::string> strangers;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        --m_creating;
+        auto attached = m_attachedUnknown.find(targetId);
+        if (attached != m_attachedUnknown.end()) {
+            session = attached->second;
+            m_attachedUnknown.erase(attached);
+        } else if (!targetId.empty()) {
+            m_createdFor[targetId] = handle;
+        }
+        // Every page asked for is answered: those still unknown are no view's.
+        if (m_creating == 0) strangers.swap(m_attachedUnknown);
+    }
+    for (const auto& stranger : strangers) CloseTarget(stranger.first, stranger.second);
+    if (targetId.empty()) {
+        m_cdp.PostToUi([this, handle] {
+            if (WebView* view = Find(handle)) view->GoWithoutPage();
+        });
+    } else if (!session.empty()) {
+        m_cdp.PostToUi([this, handle, targetId, session] { OnPageReady(handle, targetId, session); });
+    }
+}
+
+void Engine::CloseTarget(const std::string& targetId, const std::string& session) {
+    // A page that waits for the debugger keeps its opener waiting inside window.open until it
+    // runs, also when it is closed first: it is let run, offline, so that nothing it loads
+    // reaches the network (with the browser's user agent, not a view's), and then closed.
+    m_cdp.Send("Network.enable", Json(), session);
+    Json offline = Json::Object();
+    offline.Set("offline", true).Set("latency", 0).Set("downloadThroughput", -1).Set("uploadThroughput", -1);
+    m_cdp.Send("Network.emulateNetworkConditions", offline, session);
+    m_cdp.Send("Runtime.runIfWaitingForDebugger", Json(), session);
+    Json close = Json::Object();
+    close.Set("targetId", targetId);
+    m_cdp.Send("Target.closeTarget", close);
+}
+
+bool Engine::OnDialogOpening(const std::string& session) {
+    switch (m_dialogs.Opening(session, GetTickCount())) {
+    case DialogGuard::Verdict::Show:
+        // The page stops until the dialog is answered on the UI thread (OnEvent releases it).
+        m_cdp.HoldSession(session);
+        return false;
+    case DialogGuard::Verdict::RefuseFromNow:
+        OutputDebugStringW(L"node.dll: a page opens dialog after dialog; it gets no more until it navigates\n");
+        break;
+    case DialogGuard::Verdict::Refuse:
+        break;
+    }
+    Json dismiss = Json::Object();
+    dismiss.Set("accept", false);
+    m_cdp.Send("Page.handleJavaScriptDialog", dismiss, session);
+    return true;
+}
+
+bool Engine::OnRequestPaused(const std::string& session, const Json& params) {
+    std::string reason;
+    switch (m_gate.Decide(session, params, &reason)) {
+    case NavigationGate::Verdict::NotOurs:
+        return false;
+    case NavigationGate::Verdict::GoOn: {
+        Json answer = Json::Object();
+        answer.Set("requestId", params["requestId"].AsString());
+        m_cdp.Send("Fetch.continueRequest", answer, session);
+        return true;
+    }
+    case NavigationGate::Verdict::Judge:
+        break;
+    }
+    m_cdp.HoldSession(session);
+    const DWORD arrival = GetTickCount();
+    m_cdp.PostToUi([this, session, params, reason, arrival] {
+        auto it = m_bySession.find(session);
+        if (it != m_bySession.end()) it->second->JudgeNavigation(params, reason, arrival);
+        m_cdp.ReleaseSession(session);
+    });
+    return true;
+}
+
+void Engine::OnEvent(const Json& message) {
+    const std::string& method = message["method"].AsString();
+    const Json& params = message["params"];
+    const std::string& session = message["sessionId"].AsString();
+    if (!session.empty()) {
+        auto it = m_bySession.find(session);
+        if (it != m_bySession.end()) it->second->OnEvent(method, params);
+        if (method == "Page.javascriptDialogOpening") {
+            // The dialog has been answered (or its page is gone).
+            m_dialogs.Closed(session, GetTickCount());
+            m_cdp.ReleaseSession(session);
+        }
+        return;
+    }
+    if (method == "Browser.downloadWillBegin") {
+        for (WebView* view : m_views) {
+            if (view->TargetId() == params["frameId"].AsString()) view->OnDownload(params["url"].AsString());
+        }
+    }
+}
+
+WebView* Engine::CreateView(bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height) {
+    if (m_state == State::Failed) return nullptr;
+    if (m_popupScope && !AllowPopup(!offscreen && type == WKE_WINDOW_TYPE_POPUP)) return nullptr;
+    auto* view = new WebView(*this, offscreen, type, parent, x, y, width, height);
+    m_views.insert(view);
+    if (m_state == State::Starting) m_unattached.push_back(view);
+    else RequestPage(view);
+    return view;
+}
+
+void Engine::RequestPage(WebView* view) {
+    std::string firstTarget, firstSession;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        firstTarget.swap(m_firstTargetId);
+        firstSession.swap(m_firstSession);
+        if (firstTarget.empty()) ++m_creating;
+    }
+    if (!firstTarget.empty()) {
+        OnPageReady(view->Handle(), firstTarget, firstSession);
+        return;
+    }
+    // A window of its own for each page: a page shares its window's visibility, and only the
+    // front tab of a window counts as shown.
+    Json create = Json::Object();
+    create.Set("url", "about:blank").Set("newWindow", true);
+    wkeWebView handle = view->Handle();
+    const int sent = m_cdp.SendWithReply(
+        "Target.createTarget", create, "",
+        [this, handle](const Json& result) { OnTargetCreated(handle, result["targetId"].AsString()); }, true);
+    if (sent) return;
+    {
+        std::lock_guard<std::mutex> lock(m_targetLock);
+        --m_creating;
+    }
+    view->GoWithoutPage();
+}
+
+void Engine::OnPageReady(wkeWebView handle, const std::string& targetId, const std::string& session) {
+    WebView* view = Find(handle);
+    if (!view || view->Destroyed()) {
+        CloseTarget(targetId, session);  // its view went while the page was being made
+        return;
+    }
+    m_bySession[session] = view;
+    view->Attach(targetId, session);
+    for (const auto& binding : m_bindings) view->InstallBinding(binding.first);
+}
+
+Engine::PopupScope::PopupScope(Engine& engine, const std::string& session, const std::string& url, bool granted,
+                               DWORD arrival)
+    : m_engine(engine), m_outer(engine.m_popupScope), m_session(session), m_url(url), m_granted(granted),
+      m_arrival(arrival) {
+    engine.m_popupScope = this;
+}
+
+Engine::PopupScope::~PopupScope() { m_engine.m_popupScope = m_outer; }
+
+void Engine::ReportRefusedPopup(const char* reason, const std::string& url) {
+    constexpr size_t kShown = 200;
+    const std::string shown = url.size() > kShown ? url.substr(0, kShown) + "..." : url;
+    OutputDebugStringW((L"node.dll: a page's popup was refused, " + Utf8ToWide(reason) + L": " + Utf8ToWide(shown) +
+                        L"\n").c_str());
+}
+
+bool Engine::AllowPopup(bool window) {
+    PopupScope& scope = *m_popupScope;
+    const char* refusal = nullptr;
+    if (scope.m_used)
+        refusal = "a second one for one click or key press";
+    else if (!scope.m_granted && !m_activation.Consume(scope.m_session, scope.m_arrival))
+        refusal = "later than a second after a click or key press in its view";
+    else if (window && PopupWindowCount() >= kMaxPopupWindows)
+        refusal = "8 popup windows are open";
+    scope.m_used = true;
+    if (refusal) ReportRefusedPopup(refusal, scope.m_url);
+    return !refusal;
+}
+
+size_t Engine::PopupWindowCount() const {
+    size_t count = 0;
+    for (const WebView* view : m_views) count += view->IsPopupWindow() ? 1 : 0;
+    return count;
+}
+
+void Engine::DestroyView(WebView* view) {
+    if (!m_views.erase(view)) return;
+    m_unattached.erase(std::remove(m_unattached.begin(), m_unattached.end(), view), m_unattached.end());
+    if (view->Attached()) {
+        m_bySession.erase(view->Session());
+        m_gate.RemovePage(view->Session());
+        std::lock_guard<std::mutex> lock(m_ackLock);
+        m_acks.erase(view->Session());
+        m_activation.Remove(view->Session());
+        m_dialogs.Remove(view->Session());
+    }
+    view->BeginDestroy();
+    // A callback of this view may be running further up the stack: delete from the message loop.
+    m_cdp.PostToUi([view] { delete view; });
+}
+
+const ScriptValue* Engine::Value(int64_t handle) {
+    const ScriptValue* value = m_values.Find(handle);
+    if (!value || value->kind != ScriptValue::Kind::Pending) return value;
+    const int ticket = value->ticket;
+    const std::string session = value->name;
+    Json answer;
+    ScriptValue resolved;
+    if (m_cdp.Await(ticket, kScriptTimeoutMs, &answer)) {
+        const Json& remote = answer["result"];
+        if (remote.Has("objectId")) {
+            Json release = Json::Object();
+            release.Set("objectId", remote["objectId"].AsString());
+            m_cdp.Send("Runtime.releaseObject", release, session);
+        }
+        if (!answer.Has("exceptionDetails")) resolved = ValueFromRemoteObject(remote);
+    }
+    return m_values.Resolve(handle, std::move(resolved));
+}
+
+WebView* Engine::Find(wkeWebView handle) const {
+    auto* view = reinterpret_cast<WebView*>(handle);
+    return view && m_views.count(view) ? view : nullptr;
+}
+
+void Engine::BindFunction(const std::string& name, jsNativeFunction fn) {
+    const bool isNew = m_bindings.count(name) == 0;
+    m_bindings[name] = fn;
+    if (!isNew) return;
+    // Views still waiting for their pages get every binding when they get the page.
+    for (WebView* view : m_views) {
+        if (view->Attached()) view->InstallBinding(name);
+    }
+}
+
+wkeString Engine::NewString(std::wstring text) {
+    auto* s = new std::wstring(std::move(text));
+    m_strings.insert(s);
+    return reinterpret_cast<wkeString>(s);
+}
+
+bool Engine::DeleteString(wkeString s) {
+    auto* text = reinterpret_cast<std::wstring*>(s);
+    if (!m_strings.erase(text)) return false;
+    delete text;
+    return true;
+}

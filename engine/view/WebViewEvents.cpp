@@ -1,0 +1,218 @@
+// The page's events as the engine interface raises them: frames, loads, dialogs, console.
+#include "engine/view/WebView.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/view/CallbackString.h"
+#include "engine/view/Engine.h"
+
+namespace {
+
+// Text of console arguments as the console would print them.
+std::string ConsoleText(const Json& args) {
+    std::string text;
+    for (size_t i = 0; i < args.Size(); ++i) {
+        const Json& arg = args.At(i);
+        if (i) text += ' ';
+        if (arg["type"].AsString() == "string") text += arg["value"].AsString();
+        else if (arg.Has("unserializableValue")) text += arg["unserializableValue"].AsString();
+        else if (arg.Has("description")) text += arg["description"].AsString();
+        else if (arg.Has("value")) text += arg["value"].IsString() ? arg["value"].AsString() : arg["value"].Serialize();
+        else text += arg["type"].AsString();
+    }
+    return text;
+}
+
+std::string StackText(const Json& stack) {
+    std::string text;
+    const Json& frames = stack["callFrames"];
+    for (size_t i = 0; i < frames.Size(); ++i) {
+        const Json& f = frames.At(i);
+        char position[48];
+        std::snprintf(position, sizeof position, ":%d:%d)\n", f["lineNumber"].AsInt() + 1, f["columnNumber"].AsInt() + 1);
+        std::string name = f["functionName"].AsString();
+        text += "    at " + (name.empty() ? std::string("<anonymous>") : name) + " (" + f["url"].AsString() + position;
+    }
+    return text;
+}
+
+}  // namespace
+
+wkeWebFrameHandle WebView::FrameHandle(const std::string& frameId) {
+    auto it = std::find(m_frameIds.begin(), m_frameIds.end(), frameId);
+    size_t index = static_cast<size_t>(it - m_frameIds.begin());
+    if (it == m_frameIds.end()) m_frameIds.push_back(frameId);
+    return reinterpret_cast<wkeWebFrameHandle>(static_cast<uintptr_t>(index + 1));
+}
+
+bool WebView::IsMainFrame(wkeWebFrameHandle frame) const {
+    const uintptr_t index = reinterpret_cast<uintptr_t>(frame);
+    return index >= 1 && index <= m_frameIds.size() && m_frameIds[index - 1] == m_targetId;
+}
+
+void WebView::EnterCallback(const std::string& frameId, const std::string& url) {
+    m_tempUrl = url;
+    m_tempInfo.frame = FrameHandle(frameId);
+    m_tempInfo.url = m_tempUrl.c_str();
+}
+
+void WebView::LeaveCallback() {
+    m_tempInfo.frame = nullptr;
+    m_tempInfo.url = nullptr;
+}
+
+void WebView::OnEvent(const std::string& method, const Json& params) {
+    if (m_destroyed) return;
+    if (method == "Page.frameNavigated") {
+        OnFrameNavigated(params["frame"]);
+    } else if (method == "Page.navigatedWithinDocument") {
+        Json frame = Json::Object();
+        frame.Set("id", params["frameId"].AsString()).Set("url", params["url"].AsString());
+        if (params["frameId"].AsString() != m_targetId) frame.Set("parentId", m_targetId);
+        OnFrameNavigated(frame);
+    } else if (method == "Page.frameStartedNavigating" && params["frameId"].AsString() == m_targetId) {
+        // The picture of a document on its way out needs no exact copy, and asking for one would
+        // hold up the next document's first frame; that document's frames ask again.
+        StopRestTimer();
+    } else if (method == "Page.frameStoppedLoading" && params["frameId"].AsString() == m_targetId) {
+        if (m_lossy && !m_restTimer) StartRestTimer();  // it stayed, unpainted
+    } else if (method == "Page.javascriptDialogOpening") {
+        OnDialog(params);
+    } else if (method == "Page.domContentEventFired") {
+        if (!onDocumentReady.fn) return;
+        EnterCallback(m_targetId, m_url);
+        onDocumentReady.fn(Handle(), onDocumentReady.param);
+        LeaveCallback();
+    } else if (method == "Page.loadEventFired") {
+        if (m_mainLoadFailed) return;  // the error page's load is not the page's success
+        RaiseLoadingFinish(m_url, WKE_LOADING_SUCCEEDED, "", m_targetId);
+    } else if (method == "Network.requestWillBeSent") {
+        const std::string& url = params["request"]["url"].AsString();
+        if (params["type"].AsString() == "Document") {
+            if (m_documentRequests.size() > 256) m_documentRequests.clear();
+            m_documentRequests[params["requestId"].AsString()] = {url, params["frameId"].AsString()};
+            if (params["frameId"].AsString() == m_targetId) m_mainLoadFailed = false;
+        }
+        if (onLoadUrlBegin.fn) {
+            EnterCallback(params["frameId"].AsString(), url);
+            onLoadUrlBegin.fn(Handle(), onLoadUrlBegin.param, url.c_str(), nullptr);
+            LeaveCallback();
+        }
+    } else if (method == "Network.loadingFinished") {
+        m_documentRequests.erase(params["requestId"].AsString());
+    } else if (method == "Network.loadingFailed") {
+        OnLoadingFailed(params);
+    } else if (method == "Runtime.consoleAPICalled") {
+        OnConsoleApi(params);
+    } else if (method == "Runtime.exceptionThrown") {
+        OnException(params);
+    } else if (method == "Runtime.bindingCalled") {
+        OnBindingCalled(params);
+    } else if (method == "Runtime.executionContextCreated") {
+        OnContextCreated(params["context"]);
+    } else if (method == "Runtime.executionContextDestroyed") {
+        m_contextFrames.erase(params["executionContextId"].AsInt());
+    } else if (method == "Runtime.executionContextsCleared") {
+        m_contextFrames.clear();
+    } else if (method == "Page.frameDetached") {
+        m_frameUrls.erase(params["frameId"].AsString());
+    } else if (method == "Inspector.targetCrashed") {
+        // The page is gone; the next load brings a new renderer.
+        RaiseLoadingFinish(m_url, WKE_LOADING_FAILED, "the page's renderer ended", m_targetId);
+    }
+}
+
+void WebView::OnFrameNavigated(const Json& frame) {
+    const std::string& id = frame["id"].AsString();
+    const std::string url = frame["url"].AsString() + frame["urlFragment"].AsString();
+    if (id == m_targetId) m_url = url;
+    // Frames go with Page.frameDetached; past the bound a new frame stays unknown, and so
+    // untrusted, while the frames already known keep their place.
+    if (m_frameUrls.size() < kMaxTrackedFrames || m_frameUrls.count(id)) m_frameUrls[id] = url;
+    if (!onUrl.fn) return;
+    CallbackString text(m_engine, url);
+    EnterCallback(id, url);
+    onUrl.fn(Handle(), onUrl.param, text);
+    LeaveCallback();
+}
+
+void WebView::OnDialog(const Json& params) {
+    const std::string& type = params["type"].AsString();
+    if (type == "alert" && onAlert.fn) {
+        CallbackString text(m_engine, params["message"].AsString());
+        wkeWebView handle = Handle();
+        EnterCallback(m_targetId, params["url"].AsString());
+        onAlert.fn(handle, onAlert.param, text);
+        if (m_engine.Find(handle) != this) return;
+        LeaveCallback();
+    }
+    // Confirmations and prompts have no handler in this interface; they get the default answer.
+    Json answer = Json::Object();
+    answer.Set("accept", true);
+    if (type == "prompt") answer.Set("promptText", params["defaultPrompt"].AsString());
+    Send("Page.handleJavaScriptDialog", answer);
+}
+
+void WebView::OnConsoleApi(const Json& params) {
+    if (!onConsole.fn) return;
+    const std::string& type = params["type"].AsString();
+    wkeConsoleLevel level = WKE_CONSOLE_LEVEL_LOG;
+    if (type == "warning") level = WKE_CONSOLE_LEVEL_WARNING;
+    else if (type == "error" || type == "assert") level = WKE_CONSOLE_LEVEL_ERROR;
+    else if (type == "debug") level = WKE_CONSOLE_LEVEL_DEBUG;
+    else if (type == "info") level = WKE_CONSOLE_LEVEL_INFO;
+    const Json& top = params["stackTrace"]["callFrames"].At(0);
+    CallbackString message(m_engine, ConsoleText(params["args"]));
+    CallbackString source(m_engine, top["url"].AsString());
+    CallbackString stack(m_engine, StackText(params["stackTrace"]));
+    EnterCallback(m_targetId, m_url);
+    onConsole.fn(Handle(), onConsole.param, level, message, source, static_cast<unsigned>(top["lineNumber"].AsInt() + 1),
+                 stack);
+    LeaveCallback();
+}
+
+void WebView::OnException(const Json& params) {
+    if (!onConsole.fn) return;
+    const Json& details = params["exceptionDetails"];
+    std::string text = details["exception"]["description"].AsString();
+    if (text.empty()) text = details["text"].AsString();
+    CallbackString message(m_engine, text);
+    CallbackString source(m_engine, details["url"].AsString());
+    CallbackString stack(m_engine, StackText(details["stackTrace"]));
+    EnterCallback(m_targetId, m_url);
+    onConsole.fn(Handle(), onConsole.param, WKE_CONSOLE_LEVEL_ERROR, message, source,
+                 static_cast<unsigned>(details["lineNumber"].AsInt() + 1), stack);
+    LeaveCallback();
+}
+
+void WebView::OnLoadingFailed(const Json& params) {
+    auto request = m_documentRequests.find(params["requestId"].AsString());
+    if (request == m_documentRequests.end()) return;
+    const std::string url = request->second.first;
+    const std::string frameId = request->second.second;
+    m_documentRequests.erase(request);
+    const std::string& error = params["errorText"].AsString();
+    const bool canceled = params["canceled"].AsBool() || error == "net::ERR_ABORTED";
+    if (frameId == m_targetId && !canceled) m_mainLoadFailed = true;
+    RaiseLoadingFinish(url, canceled ? WKE_LOADING_CANCELED : WKE_LOADING_FAILED, error, frameId);
+}
+
+void WebView::RaiseLoadingFinish(const std::string& url, wkeLoadingResult result, const std::string& reason,
+                                 const std::string& frameId) {
+    if (!onLoadingFinish.fn) return;
+    CallbackString urlText(m_engine, url);
+    CallbackString reasonText(m_engine, reason);
+    wkeWebView handle = Handle();
+    EnterCallback(frameId, url);
+    onLoadingFinish.fn(handle, onLoadingFinish.param, urlText, result, reasonText);
+    if (m_engine.Find(handle) == this) LeaveCallback();
+}
+
+void WebView::OnDownload(const std::string& url) {
+    if (m_destroyed || !onDownload.fn) return;
+    EnterCallback(m_targetId, url);
+    wkeWebView handle = Handle();
+    onDownload.fn(handle, onDownload.param, url.c_str());
+    if (m_engine.Find(handle) == this) LeaveCallback();
+}

@@ -1,0 +1,131 @@
+// Script: synchronous calls into the page, the bound native functions the page calls, and what
+// the page reports through the binding (its title) or by script (its icon).
+#include "engine/view/WebView.h"
+
+#include "common/TextConv.h"
+#include "engine/view/CallbackString.h"
+#include "engine/view/Engine.h"
+#include "engine/frames/FrameDecoder.h"
+
+int64_t WebView::RunScript(const std::string& script) {
+    if (m_destroyed || m_withoutPage) return 0;
+    // Not as the player's gesture: the launcher runs scripts in its pages on its own, and a page
+    // must not get a popup from them.
+    Json params = Json::Object();
+    params.Set("expression", script);
+    if (!Attached()) {
+        // Run once the page is there; nothing waits for it meanwhile.
+        Send("Runtime.evaluate", std::move(params));
+        return 0;
+    }
+    const int ticket = m_engine.Cdp().Ask("Runtime.evaluate", std::move(params), m_session, kMaxScriptAnswer);
+    if (!ticket) return 0;
+    ScriptValue pending;
+    pending.kind = ScriptValue::Kind::Pending;
+    pending.ticket = ticket;
+    pending.name = m_session;
+    return m_engine.Values().Add(std::move(pending));
+}
+
+int64_t WebView::CallGlobal(const ScriptValue& function, const std::vector<const ScriptValue*>& args) {
+    std::string list;
+    for (const ScriptValue* arg : args) {
+        if (!list.empty()) list += ',';
+        list += arg ? ScriptLiteral(*arg) : "undefined";
+    }
+    const std::string script = "(function(f,a){return typeof f==='function'?f.apply(globalThis,a):undefined;})(" +
+                               ScriptLiteral(function) + ",[" + list + "])";
+    return RunScript(script);
+}
+
+std::wstring WebView::TextOf(const ScriptValue& value) {
+    if (value.kind != ScriptValue::Kind::Global) return ValueText(value);
+    const ScriptValue* text = m_engine.Value(RunScript("String(" + ScriptLiteral(value) + ")"));
+    return text ? ValueText(*text) : std::wstring(L"undefined");
+}
+
+void WebView::OnBindingCalled(const Json& params) {
+    if (params["name"].AsString() != kNativeBindingName) return;
+    const std::string& payload = params["payload"].AsString();
+    if (payload.size() > 4 * 1024 * 1024) return;
+    Json call = Json::Parse(payload.data(), payload.size());
+    if (call["k"].AsString() == "title") {
+        OnTitle(call["v"].AsString());
+        return;
+    }
+    auto binding = m_engine.Bindings().find(call["n"].AsString());
+    if (binding == m_engine.Bindings().end() || !binding->second) return;
+    ExecState state;
+    state.view = this;
+    const Json& args = call["a"];
+    for (size_t i = 0; i < args.Size() && i < 64; ++i) state.args.push_back(m_engine.Values().Add(ValueFromArgument(args.At(i))));
+    // The browser names the script context that called; the payload, written by the page, is not
+    // trusted to say where it came from. A context not known as a frame's own leaves no caller.
+    auto context = m_contextFrames.find(params["executionContextId"].AsInt());
+    auto frameUrl = context == m_contextFrames.end() ? m_frameUrls.end() : m_frameUrls.find(context->second);
+    if (frameUrl != m_frameUrls.end()) {
+        state.callerUrl = Utf8ToWide(frameUrl->second);
+        state.callerName = binding->first;
+        state.caller.size = sizeof state.caller;
+        state.caller.webView = Handle();
+        state.caller.frame = FrameHandle(context->second);
+        state.caller.isMainFrame = context->second == m_targetId;
+        state.caller.url = state.callerUrl.c_str();
+        state.caller.name = state.callerName.c_str();
+        EnterCallback(context->second, frameUrl->second);
+    } else {
+        EnterCallback(m_targetId, m_url);
+    }
+    wkeWebView handle = Handle();
+    binding->second(reinterpret_cast<jsExecState>(&state));
+    if (m_engine.Find(handle) == this) LeaveCallback();
+}
+
+void WebView::OnContextCreated(const Json& context) {
+    // Only the page's own script world counts: isolated worlds are not the page.
+    const Json& aux = context["auxData"];
+    if (!aux["isDefault"].AsBool() || aux["frameId"].AsString().empty()) return;
+    if (m_contextFrames.size() < kMaxTrackedFrames) m_contextFrames[context["id"].AsInt()] = aux["frameId"].AsString();
+}
+
+void WebView::OnTitle(const std::string& title) {
+    if (title == m_title) return;
+    m_title = title;
+    if (!onTitle.fn) return;
+    CallbackString text(m_engine, title);
+    wkeWebView handle = Handle();
+    EnterCallback(m_targetId, m_url);
+    onTitle.fn(handle, onTitle.param, text);
+    if (m_engine.Find(handle) == this) LeaveCallback();
+}
+
+int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
+    if (!callback || m_destroyed || !Attached()) return 0;
+    // The page fetches its own icon, so cookies and the user agent are those of the page.
+    static const char kScript[] =
+        "(async function(){var l=document.querySelector('link[rel~=\"icon\"]');"
+        "var u=l&&l.href?l.href:new URL('/favicon.ico',location.href).href;"
+        "var r=await fetch(u);if(!r.ok)return null;var b=new Uint8Array(await r.arrayBuffer());"
+        "if(b.length>1048576)return null;var s='';for(var i=0;i<b.length;i++)s+=String.fromCharCode(b[i]);"
+        "return [u,btoa(s)];})()";
+    Json params = Json::Object();
+    params.Set("expression", kScript).Set("awaitPromise", true).Set("returnByValue", true);
+    Engine* engine = &m_engine;
+    wkeWebView handle = Handle();
+    constexpr size_t kMaxIconAnswer = 2u << 20;  // the script refuses icons over 1 MiB (base64 inside)
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", params, m_session, [engine, handle, callback, param](const Json& result) {
+        WebView* view = engine->Find(handle);
+        const Json& value = result["result"]["value"];
+        std::string bytes;
+        if (!view || !value.IsArray() || !DecodeBase64(value.At(1).AsString(), bytes) || bytes.empty()) return;
+        const std::string url = value.At(0).AsString();
+        wkeMemBuf buf{};
+        buf.size = sizeof buf;
+        buf.data = &bytes[0];
+        buf.length = bytes.size();
+        view->EnterCallback(view->m_targetId, url);
+        callback(handle, param, url.c_str(), &buf);
+        if (engine->Find(handle) == view) view->LeaveCallback();
+    }, false, kMaxIconAnswer);
+    return 1;
+}

@@ -1,0 +1,158 @@
+// The native window of a window view: creation, painting, the messages it turns into input.
+#include "engine/view/WebView.h"
+
+#include "engine/view/Engine.h"
+#include "platform/WkeInput.h"
+
+namespace {
+
+const wchar_t kViewWindowClass[] = L"WkeWebWindow";
+
+}  // namespace
+
+void WebView::CreateOwnWindow(wkeWindowType type, HWND parent, int x, int y, int width, int height) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kViewWindowClass;
+    RegisterClassW(&wc);
+    const bool child = type == WKE_WINDOW_TYPE_CONTROL && parent;
+    const DWORD style = child ? WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS : WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    width = width > 0 ? width : 640;
+    height = height > 0 ? height : 480;
+    m_window = CreateWindowExW(0, kViewWindowClass, L"", style, x, y, width, height, child ? parent : nullptr, nullptr,
+                               instance, this);
+    if (!m_window) return;
+    RECT client{};
+    GetClientRect(m_window, &client);
+    m_width = client.right > 0 ? client.right : width;
+    m_height = client.bottom > 0 ? client.bottom : height;
+}
+
+void WebView::DestroyOwnWindow() {
+    if (!m_window) return;
+    HWND window = m_window;
+    m_window = nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    DestroyWindow(window);
+}
+
+LRESULT CALLBACK WebView::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* view = reinterpret_cast<WebView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!view || (view->m_window && view->m_window != hwnd)) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (!view->m_window) view->m_window = hwnd;  // messages sent during CreateWindowExW
+    return view->OnMessage(msg, wParam, lParam);
+}
+
+LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    HWND hwnd = m_window;
+    switch (msg) {
+    case WM_PAINT: {
+        PaintScope paint(hwnd);
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        m_frame.PaintTo(paint.Get(), client.right, client.bottom);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SIZE:
+        // A minimised window shows nothing of its page (a hidden one was said so by its owner).
+        if (IsWindowVisible(hwnd) && (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED))
+            SetPageVisible(wParam != SIZE_MINIMIZED);
+        if (LOWORD(lParam) > 0 && HIWORD(lParam) > 0) Resize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
+            ::SetFocus(hwnd);
+            SetCapture(hwnd);
+        } else if (msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP) {
+            ReleaseCapture();
+        }
+        FireMouse(msg, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), WkeMouseFlags(wParam));
+        return 0;
+    case WM_MOUSEWHEEL: {
+        POINT pt{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        ScreenToClient(hwnd, &pt);
+        FireWheel(pt.x, pt.y, static_cast<short>(HIWORD(wParam)), WkeMouseFlags(LOWORD(wParam)));
+        return 0;
+    }
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        FireKey(msg == WM_KEYDOWN, static_cast<unsigned>(wParam), WkeKeyFlags(lParam));
+        return 0;
+    case WM_CHAR:
+        FireChar(static_cast<unsigned>(wParam), WkeKeyFlags(lParam));
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT) {
+            ::SetCursor(LoadCursorW(nullptr, WkeCursorId(m_cursor)));
+            return TRUE;
+        }
+        break;
+    case WM_SETFOCUS:
+        SetFocus(true);
+        return 0;
+    case WM_KILLFOCUS:
+        SetFocus(false);
+        return 0;
+    case WM_CLOSE:
+        if (onWindowClosing.fn && !onWindowClosing.fn(Handle(), onWindowClosing.param)) return 0;
+        if (Engine* engine = Engine::Get()) engine->DestroyView(this);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void WebView::Show(bool show) {
+    if (m_window) ShowWindow(m_window, show ? SW_SHOW : SW_HIDE);
+    SetPageVisible(show);
+}
+
+void WebView::MoveToCenter() {
+    if (!m_window) return;
+    RECT rect{};
+    GetWindowRect(m_window, &rect);
+    RECT area{};
+    HWND parent = GetParent(m_window);
+    if (parent && (GetWindowLongW(m_window, GWL_STYLE) & WS_CHILD)) {
+        GetClientRect(parent, &area);
+    } else {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &monitor);
+        area = monitor.rcWork;
+    }
+    const int w = rect.right - rect.left;
+    const int h = rect.bottom - rect.top;
+    SetWindowPos(m_window, nullptr, area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2,
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void WebView::SetHostWindow(HWND hwnd) {
+    // A caller that names another window as the view's own paints and feeds it itself.
+    if (m_window && hwnd != m_window) DestroyOwnWindow();
+    m_host = hwnd;
+}
+
+void WebView::SetTitle(const std::wstring& title) {
+    if (m_window) SetWindowTextW(m_window, title.c_str());
+}
