@@ -28,8 +28,9 @@ ENGINE = {
     "browser": {"devtools"},
     "frames": {"devtools"},
     "policy": {"devtools"},
-    "view": {"devtools", "browser", "frames", "policy"},
-    "api": {"devtools", "browser", "frames", "policy", "view"},
+    "session": {"devtools", "policy"},
+    "view": {"devtools", "browser", "frames", "policy", "session"},
+    "api": {"devtools", "browser", "frames", "policy", "session", "view"},
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/(?:([a-z_]+)/)?')

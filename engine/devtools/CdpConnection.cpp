@@ -128,8 +128,8 @@ int CdpConnection::Send(const std::string& method, Json params, const std::strin
     return SendCommand(id, method, std::move(params), session) ? id : 0;
 }
 
-int CdpConnection::SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply,
-                                 bool onReader, size_t maxAnswer) {
+int CdpConnection::SendWithReplyOn(const std::string& method, Json params, const std::string& session, Reply reply,
+                                   bool onReader, size_t maxAnswer) {
     int id;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -328,9 +328,10 @@ void CdpConnection::HandleLost(const std::string& head, const std::string& tail)
     const std::string session = TextMember(tail, "sessionId", true);
     if (session.empty()) return;
     if (method == "Page.javascriptDialogOpening") {
-        Json dismiss = Json::Object();
-        dismiss.Set("accept", false);
-        Send("Page.handleJavaScriptDialog", dismiss, session);
+        // Its page waits for an answer: the filter answers it, knowing only whose it is.
+        Json lost = Json::Object();
+        lost.Set("method", method).Set("sessionId", session);
+        if (m_filter) m_filter(lost);
     } else if (method == "Fetch.requestPaused") {
         const std::string request = TextMember(head, "requestId");
         if (request.empty()) return;

@@ -33,12 +33,23 @@ public:
     // dealt with the message completely from its text (then nothing else sees it).
     using TextFilter = std::function<bool(const std::string& text)>;
     // Runs on the reader thread for every event before it is queued; returns true when it has
-    // dealt with the event completely (then nothing is queued).
+    // dealt with the event completely (then nothing is queued). A dialog whose message was too
+    // long to keep comes to it too, with its method and session only, so that it is answered.
     using ReaderFilter = std::function<bool(const Json& message)>;
     // Runs on the UI thread for every event that the filter let through.
     using EventHandler = std::function<void(const Json& message)>;
-    // Runs on the UI thread with the answer's "result" (null when the call failed).
+    // Runs with the answer's "result" (null when the call failed), on the thread its wrapper
+    // names: OnUi, from the UI thread's message loop after everything handed over before it;
+    // OnReader, on the reader thread as the answer arrives, for steps that must not wait for a
+    // busy UI thread (such a reply may only send commands and note what it needs to; it never
+    // touches a view or calls the caller).
     using Reply = std::function<void(const Json& result)>;
+    struct OnUi {
+        Reply run;
+    };
+    struct OnReader {
+        Reply run;
+    };
 
     // Largest answer kept unless a command says otherwise.
     static constexpr size_t kDefaultAnswerLimit = 1u << 20;
@@ -66,10 +77,15 @@ public:
     // command id (0 on failure).
     int Send(const std::string& method, Json params, const std::string& session = std::string());
     // Sends a command whose answer (at most `maxAnswer` bytes, else it fails) is handed to `reply`
-    // on the UI thread, or, with `onReader`, on the reader thread itself (for steps that must not
-    // wait for a busy UI thread; such a reply may only send and note).
-    int SendWithReply(const std::string& method, Json params, const std::string& session, Reply reply,
-                      bool onReader = false, size_t maxAnswer = kDefaultAnswerLimit);
+    // on the thread it names. Returns the command id (0 on failure, and then no reply runs).
+    int SendWithReply(const std::string& method, Json params, const std::string& session, OnUi reply,
+                      size_t maxAnswer = kDefaultAnswerLimit) {
+        return SendWithReplyOn(method, std::move(params), session, std::move(reply.run), false, maxAnswer);
+    }
+    int SendWithReply(const std::string& method, Json params, const std::string& session, OnReader reply,
+                      size_t maxAnswer = kDefaultAnswerLimit) {
+        return SendWithReplyOn(method, std::move(params), session, std::move(reply.run), true, maxAnswer);
+    }
 
     // Sends a command and waits at most `timeoutMs` for its answer. Does not dispatch messages,
     // so no event handler runs meanwhile. Returns false on timeout, error, an answer longer than
@@ -117,6 +133,8 @@ private:
         size_t maxAnswer = kDefaultAnswerLimit;
     };
 
+    int SendWithReplyOn(const std::string& method, Json params, const std::string& session, Reply reply, bool onReader,
+                        size_t maxAnswer);
     // Writes one command frame; false when the socket refused it.
     bool SendCommand(int id, const std::string& method, Json params, const std::string& session);
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

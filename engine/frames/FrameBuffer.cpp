@@ -57,26 +57,6 @@ RECT FrameBuffer::Update(const DecodedFrame& frame) {
     return changed;
 }
 
-RECT FrameBuffer::Patch(const DecodedFrame& patch, int x, int y) {
-    RECT changed{0, 0, 0, 0};
-    if (!m_bits || patch.width <= 0 || patch.height <= 0 || x < 0 || y < 0 || patch.width > m_width - x ||
-        patch.height > m_height - y ||
-        patch.pixels.size() != static_cast<size_t>(patch.width) * static_cast<size_t>(patch.height))
-        return changed;
-    int top = -1, bottom = -1;
-    for (int row = 0; row < patch.height; ++row) {
-        const uint32_t* src = patch.pixels.data() + static_cast<size_t>(row) * patch.width;
-        uint32_t* dst = m_bits + static_cast<size_t>(y + row) * m_width + x;
-        if (std::memcmp(src, dst, static_cast<size_t>(patch.width) * 4) == 0) continue;
-        std::memcpy(dst, src, static_cast<size_t>(patch.width) * 4);
-        if (top < 0) top = y + row;
-        bottom = y + row;
-    }
-    GdiFlush();
-    if (top >= 0) changed = RECT{x, top, x + patch.width, bottom + 1};
-    return changed;
-}
-
 void FrameBuffer::CopyTo(void* bits, int width, int height, int pitch) const {
     if (!bits || width <= 0 || height <= 0) return;
     const size_t rowBytes = static_cast<size_t>(width) * 4;

@@ -19,9 +19,6 @@ public:
     // Takes a decoded frame; the DIB is made again only when the size changes. Returns the
     // changed rectangle (empty when nothing changed).
     RECT Update(const DecodedFrame& frame);
-    // Puts `patch` at (x, y) of the present frame, which must hold it whole; returns the changed
-    // rectangle (empty when nothing changed or the patch does not fit).
-    RECT Patch(const DecodedFrame& patch, int x, int y);
 
     // Writes width x height pixels into `bits` (rows `pitch` bytes apart, 0 means width * 4);
     // what the frame does not cover (no frame yet, or a size change under way) is white.

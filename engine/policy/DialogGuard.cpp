@@ -1,40 +1,27 @@
 #include "engine/policy/DialogGuard.h"
 
-DialogGuard::Verdict DialogGuard::Opening(const std::string& session, DWORD tick) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    Page& page = m_pages[session];
-    if (page.open || page.blocked) return Verdict::Refuse;
-    if (page.closedOnce && tick - page.lastClosed < kQuickMs) {
-        while (!page.quick.empty() && tick - page.quick.front() > kWindowMs) page.quick.pop_front();
-        page.quick.push_back(tick);
-        if (page.quick.size() > kMaxQuick) {
-            page.blocked = true;
-            page.quick.clear();
+DialogGuard::Verdict DialogGuard::Opening(DWORD tick) {
+    if (m_open || m_blocked) return Verdict::Refuse;
+    if (m_closedOnce && tick - m_lastClosed < kQuickMs) {
+        while (!m_quick.empty() && tick - m_quick.front() > kWindowMs) m_quick.pop_front();
+        m_quick.push_back(tick);
+        if (m_quick.size() > kMaxQuick) {
+            m_blocked = true;
+            m_quick.clear();
             return Verdict::RefuseFromNow;
         }
     }
-    page.open = true;
+    m_open = true;
     return Verdict::Show;
 }
 
-void DialogGuard::Closed(const std::string& session, DWORD tick) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    auto it = m_pages.find(session);
-    if (it == m_pages.end()) return;
-    it->second.open = false;
-    it->second.closedOnce = true;
-    it->second.lastClosed = tick;
+void DialogGuard::Closed(DWORD tick) {
+    m_open = false;
+    m_closedOnce = true;
+    m_lastClosed = tick;
 }
 
-void DialogGuard::Navigated(const std::string& session) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    auto it = m_pages.find(session);
-    if (it == m_pages.end()) return;
-    it->second.blocked = false;
-    it->second.quick.clear();
-}
-
-void DialogGuard::Remove(const std::string& session) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_pages.erase(session);
+void DialogGuard::Navigated() {
+    m_blocked = false;
+    m_quick.clear();
 }

@@ -1,18 +1,16 @@
-// Dialogs that cannot trap the player. A view shows at most one dialog at a time; a page that
+// Dialogs that cannot trap the player. A page shows at most one dialog at a time; a page that
 // opens a dialog right after its previous one closed, more than kMaxQuick times within kWindowMs,
 // gets no more dialogs until its main frame navigates, as a browser offers to "prevent this page
 // from creating additional dialogs". Refused dialogs are answered at once, as dismissed.
 //
-// The reader thread asks as dialogs open and tells of navigations; the UI thread tells when a
-// dialog it showed has closed. Ticks are GetTickCount values. Safe from any thread.
+// One per page. The reader thread asks as dialogs open and tells of navigations; the UI thread
+// tells when a dialog it showed closes. Ticks are GetTickCount values. Not locked: its page
+// session guards it.
 #pragma once
 
 #include <windows.h>
 
 #include <deque>
-#include <map>
-#include <mutex>
-#include <string>
 
 class DialogGuard {
 public:
@@ -25,21 +23,15 @@ public:
         Refuse,         // one is open, or the page has no more dialogs
         RefuseFromNow,  // the page has just lost its dialogs until it navigates
     };
-    Verdict Opening(const std::string& session, DWORD tick);
-    void Closed(const std::string& session, DWORD tick);
+    Verdict Opening(DWORD tick);
+    void Closed(DWORD tick);
     // The page's main frame has a new document: it may have dialogs again.
-    void Navigated(const std::string& session);
-    void Remove(const std::string& session);
+    void Navigated();
 
 private:
-    struct Page {
-        bool open = false;
-        bool blocked = false;
-        bool closedOnce = false;
-        DWORD lastClosed = 0;
-        std::deque<DWORD> quick;  // ticks of the quick dialogs of the last kWindowMs
-    };
-
-    std::mutex m_lock;  // guards m_pages
-    std::map<std::string, Page> m_pages;  // by session
+    bool m_open = false;
+    bool m_blocked = false;
+    bool m_closedOnce = false;
+    DWORD m_lastClosed = 0;
+    std::deque<DWORD> m_quick;  // ticks of the quick dialogs of the last kWindowMs
 };

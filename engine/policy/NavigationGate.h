@@ -8,45 +8,37 @@
 // a request left waiting for a busy UI thread would hold a synchronous script call of that very
 // thread for its whole time-out.
 //
-// The reader thread sees the browser's events in order and decides; the UI thread registers pages
-// and says whether they have a handler. Safe from any thread.
+// One gate per page. The reader thread sees the browser's events in order and decides; the UI
+// thread says whether the page has a handler. Not locked: its page session guards it.
 #pragma once
 
-#include <map>
-#include <mutex>
 #include <string>
+#include <utility>
 
 #include "engine/devtools/Json.h"
 
 class NavigationGate {
 public:
     enum class Verdict {
-        NotOurs,  // no page of this gate: left as it is
-        GoOn,     // may go on without the UI thread
-        Judge,    // the handler must judge it on the UI thread
+        GoOn,   // may go on without the UI thread
+        Judge,  // the handler must judge it on the UI thread
     };
 
-    // UI thread.
-    void AddPage(const std::string& session, const std::string& mainFrameId, bool judged);
-    void RemovePage(const std::string& session);
-    // Whether the page's own navigations are put to a handler.
-    void SetJudged(const std::string& session, bool judged);
-    // A load the caller starts replaces whatever the page had asked for its main frame.
-    void ForgetRequested(const std::string& session);
+    NavigationGate(std::string mainFrameId, bool judged) : m_mainFrameId(std::move(mainFrameId)), m_judged(judged) {}
 
-    // Reader thread: Page.frameRequestedNavigation of the page.
-    void OnNavigationRequested(const std::string& session, const Json& params);
-    // Reader thread: Fetch.requestPaused of the page. For Judge, `reason` is the reason the page
-    // gave for the navigation (anchorClick, formSubmissionGet, ...).
-    Verdict Decide(const std::string& session, const Json& params, std::string* reason);
+    // Whether the page's own navigations are put to a handler.
+    void SetJudged(bool judged) { m_judged = judged; }
+    // A load the caller starts replaces whatever the page had asked for its main frame.
+    void ForgetRequested() { m_requested.clear(); }
+
+    // Page.frameRequestedNavigation of the page.
+    void OnNavigationRequested(const Json& params);
+    // Fetch.requestPaused of the page. For Judge, `reason` is the reason the page gave for the
+    // navigation (anchorClick, formSubmissionGet, ...).
+    Verdict Decide(const Json& params, std::string* reason);
 
 private:
-    struct Page {
-        std::string mainFrameId;
-        bool judged = false;
-        std::string requested;  // reason of the main frame's next navigation; empty when none
-    };
-
-    std::mutex m_lock;  // guards m_pages
-    std::map<std::string, Page> m_pages;  // by session
+    std::string m_mainFrameId;
+    bool m_judged;
+    std::string m_requested;  // reason of the main frame's next navigation; empty when none
 };

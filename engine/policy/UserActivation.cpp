@@ -1,29 +1,18 @@
 #include "engine/policy/UserActivation.h"
 
-unsigned UserActivation::Grant(const std::string& session, DWORD tick) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    State& state = m_pages[session];
-    state.id = m_next++;
-    state.tick = tick;
-    state.used = false;
-    return state.id;
+unsigned UserActivation::Grant(DWORD tick) {
+    m_id = m_next++;
+    m_tick = tick;
+    m_used = false;
+    return m_id;
 }
 
-void UserActivation::Refresh(const std::string& session, unsigned id, DWORD tick) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    auto it = m_pages.find(session);
-    if (it != m_pages.end() && it->second.id == id) it->second.tick = tick;
+void UserActivation::Refresh(unsigned id, DWORD tick) {
+    if (m_id == id) m_tick = tick;
 }
 
-bool UserActivation::Consume(const std::string& session, DWORD tick) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    auto it = m_pages.find(session);
-    if (it == m_pages.end() || it->second.used || tick - it->second.tick > kLifetimeMs) return false;
-    it->second.used = true;
+bool UserActivation::Consume(DWORD tick) {
+    if (m_used || tick - m_tick > kLifetimeMs) return false;
+    m_used = true;
     return true;
-}
-
-void UserActivation::Remove(const std::string& session) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_pages.erase(session);
 }

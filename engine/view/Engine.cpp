@@ -100,7 +100,7 @@ void Engine::EnsureConnected() {
     Json autoAttach = Json::Object();
     autoAttach.Set("autoAttach", true).Set("waitForDebuggerOnStart", true).Set("flatten", true);
     if (!m_cdp.SendWithReply("Target.setAutoAttach", autoAttach, "",
-                             [this](const Json& result) { OnConnected(!result.IsNull()); })) {
+                             CdpConnection::OnUi{[this](const Json& result) { OnConnected(!result.IsNull()); }})) {
         OnConnected(false);
         return;
     }
@@ -148,60 +148,25 @@ std::shared_ptr<DecodedFrame> Engine::DecodeOnReader(const char* base64, size_t 
 }
 
 void Engine::DeliverFrame(const ScreencastFrame& screencast, const char* data, size_t size) {
-    const std::string& session = screencast.session;
-    // The acknowledgement asks for the next frame. Sent before decoding while the UI thread has
-    // taken the last one, the browser makes the next frame while this one is decoded; otherwise
-    // it waits for the UI thread, so frames never run more than one ahead of what it has taken.
-    bool ackNow = false;
-    {
-        std::lock_guard<std::mutex> lock(m_ackLock);
-        FrameAcks& acks = m_acks[session];
-        if (!acks.uiBusy) {
-            acks.uiBusy = ackNow = true;
-        } else {
-            acks.held = true;
-            acks.heldId = screencast.ackId;
-        }
-    }
-    if (ackNow) SendFrameAck(session, screencast.ackId);
+    std::shared_ptr<PageSession> page = Page(screencast.session);
+    if (!page) return;  // its view has gone, and the page with it
+    page->FrameArrived(screencast.ackId);
     std::shared_ptr<DecodedFrame> frame = DecodeOnReader(data, size);
     const double scrollX = screencast.scrollX, scrollY = screencast.scrollY;
-    m_cdp.PostToUi([this, session, frame, scrollX, scrollY] {
-        auto it = m_bySession.find(session);
-        if (frame && it != m_bySession.end()) it->second->ApplyFrame(*frame, scrollX, scrollY);
-        FrameTaken(session);
+    m_cdp.PostToUi([this, page, frame, scrollX, scrollY] {
+        WebView* view = Find(page->View());
+        if (frame && view) view->ApplyFrame(*frame, scrollX, scrollY);
+        page->FrameTaken();
     });
-}
-
-void Engine::FrameTaken(const std::string& session) {
-    int heldId = 0;
-    bool held = false;
-    {
-        std::lock_guard<std::mutex> lock(m_ackLock);
-        auto it = m_acks.find(session);
-        if (it == m_acks.end()) return;
-        FrameAcks& acks = it->second;
-        // The frame that came meanwhile is on its way to this thread already: it keeps it busy.
-        held = acks.held;
-        heldId = acks.heldId;
-        acks.held = false;
-        acks.uiBusy = held;
-    }
-    if (held) SendFrameAck(session, heldId);
-}
-
-void Engine::SendFrameAck(const std::string& session, int ackId) {
-    Json ack = Json::Object();
-    ack.Set("sessionId", ackId);
-    m_cdp.Send("Page.screencastFrameAck", ack, session);
 }
 
 bool Engine::OnReaderMessage(const Json& message) {
     const std::string& method = message["method"].AsString();
+    const std::string& session = message["sessionId"].AsString();
+    const Json& params = message["params"];
     if (method == "Page.screencastFrame") {
-        const Json& params = message["params"];
         ScreencastFrame frame;
-        frame.session = message["sessionId"].AsString();
+        frame.session = session;
         frame.ackId = params["sessionId"].AsInt();
         frame.scrollX = params["metadata"]["scrollOffsetX"].AsNumber();
         frame.scrollY = params["metadata"]["scrollOffsetY"].AsNumber();
@@ -209,44 +174,52 @@ bool Engine::OnReaderMessage(const Json& message) {
         DeliverFrame(frame, data.data(), data.size());
         return true;
     }
-    const std::string& session = message["sessionId"].AsString();
-    if (method == "Fetch.requestPaused") return OnRequestPaused(session, message["params"]);
-    if (method == "Page.frameRequestedNavigation") {
-        m_gate.OnNavigationRequested(session, message["params"]);
+    if (method == "Fetch.requestPaused") {
+        OnRequestPaused(session, params);
         return true;
     }
-    if (method == "Page.javascriptDialogOpening") return OnDialogOpening(session);
-    if (method == "Page.frameNavigated" && !message["params"]["frame"].Has("parentId")) {
-        m_dialogs.Navigated(session);
-        return false;
+    if (method == "Page.frameRequestedNavigation") {
+        if (std::shared_ptr<PageSession> page = Page(session)) page->OnNavigationRequested(params);
+        return true;
+    }
+    if (method == "Page.javascriptDialogOpening") {
+        OnDialogOpening(session, params);
+        return true;
     }
     if (method == "Page.windowOpen") {
-        // Decided here, where the page's request arrives: the player's activation counts from the
-        // page's point of view, not from whenever the UI thread gets to it.
-        const Json& params = message["params"];
-        const std::string& url = params["url"].AsString();
-        const char* refusal = nullptr;
-        if (!params["userGesture"].AsBool())
-            refusal = "without a click or key press in its view (the browser made no window either)";
-        else if (!m_activation.Consume(session, GetTickCount()))
-            refusal = "later than a second after a click or key press in its view, or a second one for it";
-        else if (!OriginOf(Utf8ToWide(url)))
-            refusal = "to an address that is not http or https";
-        if (refusal) {
-            ReportRefusedPopup(refusal, url);
-            return true;
-        }
-        m_cdp.PostToUi([this, session, params] {
-            auto it = m_bySession.find(session);
-            if (it != m_bySession.end()) it->second->OnWindowOpen(params);
-        }, params["url"].AsString().size() * 2 + 1024);
+        OnWindowOpen(session, params);
         return true;
     }
     if (method == "Target.attachedToTarget") {
-        OnPageAttached(message["params"]);
+        OnPageAttached(params);
         return true;
     }
-    return false;
+    if (method == "Page.frameNavigated" && !params["frame"].Has("parentId")) {
+        if (std::shared_ptr<PageSession> page = Page(session)) page->OnMainFrameNavigated();
+    }
+    return false;  // the view's, on the UI thread
+}
+
+void Engine::OnWindowOpen(const std::string& session, const Json& params) {
+    // Decided here, where the page's request arrives: the player's activation counts from the
+    // page's point of view, not from whenever the UI thread gets to it.
+    std::shared_ptr<PageSession> page = Page(session);
+    if (!page) return;
+    const std::string& url = params["url"].AsString();
+    const char* refusal = nullptr;
+    if (!params["userGesture"].AsBool())
+        refusal = "without a click or key press in its view (the browser made no window either)";
+    else if (!page->ConsumeActivation(GetTickCount()))
+        refusal = "later than a second after a click or key press in its view, or a second one for it";
+    else if (!OriginOf(Utf8ToWide(url)))
+        refusal = "to an address that is not http or https";
+    if (refusal) {
+        ReportRefusedPopup(refusal, url);
+        return;
+    }
+    m_cdp.PostToUi([this, page, params] {
+        if (WebView* view = Find(page->View())) view->OnWindowOpen(params);
+    }, url.size() * 2 + 1024);
 }
 
 void Engine::OnPageAttached(const Json& params) {
@@ -336,46 +309,35 @@ void Engine::CloseTarget(const std::string& targetId, const std::string& session
     m_cdp.Send("Target.closeTarget", close);
 }
 
-bool Engine::OnDialogOpening(const std::string& session) {
-    switch (m_dialogs.Opening(session, GetTickCount())) {
-    case DialogGuard::Verdict::Show:
-        // The page stops until the dialog is answered on the UI thread (OnEvent releases it).
-        m_cdp.HoldSession(session);
-        return false;
-    case DialogGuard::Verdict::RefuseFromNow:
-        OutputDebugStringW(L"node.dll: a page opens dialog after dialog; it gets no more until it navigates\n");
-        break;
-    case DialogGuard::Verdict::Refuse:
-        break;
+void Engine::OnDialogOpening(const std::string& session, const Json& params) {
+    std::shared_ptr<PageSession> page = Page(session);
+    if (!page || !params.IsObject()) {
+        // No view's page, or a dialog nobody could read: nothing would ever answer it.
+        m_cdp.Send("Page.handleJavaScriptDialog", PageSession::DismissedDialog(), session);
+        return;
     }
-    Json dismiss = Json::Object();
-    dismiss.Set("accept", false);
-    m_cdp.Send("Page.handleJavaScriptDialog", dismiss, session);
-    return true;
+    if (!page->AdmitDialog(GetTickCount())) return;  // refused, and dismissed
+    m_cdp.PostToUi([this, page, params] {
+        WebView* view = Find(page->View());
+        page->AnswerDialog(view ? view->ShowDialog(params) : PageSession::DismissedDialog());
+    });
 }
 
-bool Engine::OnRequestPaused(const std::string& session, const Json& params) {
+void Engine::OnRequestPaused(const std::string& session, const Json& params) {
+    std::shared_ptr<PageSession> page = Page(session);
     std::string reason;
-    switch (m_gate.Decide(session, params, &reason)) {
-    case NavigationGate::Verdict::NotOurs:
-        return false;
-    case NavigationGate::Verdict::GoOn: {
+    if (!page || page->DecideRequest(params, &reason) == NavigationGate::Verdict::GoOn) {
         Json answer = Json::Object();
         answer.Set("requestId", params["requestId"].AsString());
         m_cdp.Send("Fetch.continueRequest", answer, session);
-        return true;
+        return;
     }
-    case NavigationGate::Verdict::Judge:
-        break;
-    }
-    m_cdp.HoldSession(session);
+    page->Hold();
     const DWORD arrival = GetTickCount();
-    m_cdp.PostToUi([this, session, params, reason, arrival] {
-        auto it = m_bySession.find(session);
-        if (it != m_bySession.end()) it->second->JudgeNavigation(params, reason, arrival);
-        m_cdp.ReleaseSession(session);
+    m_cdp.PostToUi([this, page, params, reason, arrival] {
+        if (WebView* view = Find(page->View())) view->JudgeNavigation(params, reason, arrival);
+        page->Release();
     });
-    return true;
 }
 
 void Engine::OnEvent(const Json& message) {
@@ -383,13 +345,8 @@ void Engine::OnEvent(const Json& message) {
     const Json& params = message["params"];
     const std::string& session = message["sessionId"].AsString();
     if (!session.empty()) {
-        auto it = m_bySession.find(session);
-        if (it != m_bySession.end()) it->second->OnEvent(method, params);
-        if (method == "Page.javascriptDialogOpening") {
-            // The dialog has been answered (or its page is gone).
-            m_dialogs.Closed(session, GetTickCount());
-            m_cdp.ReleaseSession(session);
-        }
+        std::shared_ptr<PageSession> page = Page(session);
+        if (WebView* view = page ? Find(page->View()) : nullptr) view->OnEvent(method, params);
         return;
     }
     if (method == "Browser.downloadWillBegin") {
@@ -428,7 +385,7 @@ void Engine::RequestPage(WebView* view) {
     wkeWebView handle = view->Handle();
     const int sent = m_cdp.SendWithReply(
         "Target.createTarget", create, "",
-        [this, handle](const Json& result) { OnTargetCreated(handle, result["targetId"].AsString()); }, true);
+        CdpConnection::OnReader{[this, handle](const Json& result) { OnTargetCreated(handle, result["targetId"].AsString()); }});
     if (sent) return;
     {
         std::lock_guard<std::mutex> lock(m_targetLock);
@@ -443,8 +400,12 @@ void Engine::OnPageReady(wkeWebView handle, const std::string& targetId, const s
         CloseTarget(targetId, session);  // its view went while the page was being made
         return;
     }
-    m_bySession[session] = view;
-    view->Attach(targetId, session);
+    auto page = std::make_shared<PageSession>(m_cdp, session, targetId, handle, view->HasNavigationHandler());
+    {
+        std::lock_guard<std::mutex> lock(m_pagesLock);
+        m_pages[session] = page;
+    }
+    view->Attach(page);
     for (const auto& binding : m_bindings) view->InstallBinding(binding.first);
 }
 
@@ -469,13 +430,18 @@ bool Engine::AllowPopup(bool window) {
     const char* refusal = nullptr;
     if (scope.m_used)
         refusal = "a second one for one click or key press";
-    else if (!scope.m_granted && !m_activation.Consume(scope.m_session, scope.m_arrival))
+    else if (!scope.m_granted && !ConsumeActivation(scope))
         refusal = "later than a second after a click or key press in its view";
     else if (window && PopupWindowCount() >= kMaxPopupWindows)
         refusal = "8 popup windows are open";
     scope.m_used = true;
     if (refusal) ReportRefusedPopup(refusal, scope.m_url);
     return !refusal;
+}
+
+bool Engine::ConsumeActivation(const PopupScope& scope) {
+    std::shared_ptr<PageSession> page = Page(scope.m_session);
+    return page && page->ConsumeActivation(scope.m_arrival);
 }
 
 size_t Engine::PopupWindowCount() const {
@@ -488,12 +454,10 @@ void Engine::DestroyView(WebView* view) {
     if (!m_views.erase(view)) return;
     m_unattached.erase(std::remove(m_unattached.begin(), m_unattached.end(), view), m_unattached.end());
     if (view->Attached()) {
-        m_bySession.erase(view->Session());
-        m_gate.RemovePage(view->Session());
-        std::lock_guard<std::mutex> lock(m_ackLock);
-        m_acks.erase(view->Session());
-        m_activation.Remove(view->Session());
-        m_dialogs.Remove(view->Session());
+        // The page's session ends here; messages of it already in hand finish with their own
+        // reference, and find no view.
+        std::lock_guard<std::mutex> lock(m_pagesLock);
+        m_pages.erase(view->Session());
     }
     view->BeginDestroy();
     // A callback of this view may be running further up the stack: delete from the message loop.
@@ -517,6 +481,13 @@ const ScriptValue* Engine::Value(int64_t handle) {
         if (!answer.Has("exceptionDetails")) resolved = ValueFromRemoteObject(remote);
     }
     return m_values.Resolve(handle, std::move(resolved));
+}
+
+std::shared_ptr<PageSession> Engine::Page(const std::string& session) const {
+    if (session.empty()) return nullptr;
+    std::lock_guard<std::mutex> lock(m_pagesLock);
+    auto it = m_pages.find(session);
+    return it == m_pages.end() ? nullptr : it->second;
 }
 
 WebView* Engine::Find(wkeWebView handle) const {

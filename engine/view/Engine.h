@@ -15,11 +15,9 @@
 
 #include "engine/browser/BrowserProcess.h"
 #include "engine/devtools/CdpConnection.h"
-#include "engine/policy/DialogGuard.h"
-#include "engine/policy/NavigationGate.h"
 #include "engine/frames/ScreencastFrame.h"
+#include "engine/session/PageSession.h"
 #include "engine/view/ScriptValues.h"
-#include "engine/policy/UserActivation.h"
 #include "platform/wke.h"
 
 class WebView;
@@ -38,8 +36,6 @@ public:
     CdpConnection& Cdp() { return m_cdp; }
     // Reader thread: a base64 image decoded into a frame of the pool; null when it is none.
     std::shared_ptr<DecodedFrame> DecodeOnReader(const char* base64, size_t size);
-    NavigationGate& Gate() { return m_gate; }           // any thread
-    UserActivation& Activation() { return m_activation; }  // any thread
     ScriptValueStore& Values() { return m_values; }
     const std::string& DefaultUserAgent() const { return m_defaultUserAgent; }
     DWORD UiThreadId() const { return m_uiThread; }
@@ -51,6 +47,8 @@ public:
     void DestroyView(WebView* view);
     // The view behind a handle from the caller, or null when it is not (or no longer) one of ours.
     WebView* Find(wkeWebView handle) const;
+    // The page of a session, or null when it is no view's (any thread).
+    std::shared_ptr<PageSession> Page(const std::string& session) const;
 
     // While a view's create-view or navigation handler runs, the views it makes are that page's
     // popups: the first one only, and only with the player's activation of the page (`granted`
@@ -106,6 +104,7 @@ private:
     // Closes a page of the browser that is no view, also one that waits for the debugger.
     void CloseTarget(const std::string& targetId, const std::string& session);
     bool AllowPopup(bool window);
+    bool ConsumeActivation(const PopupScope& scope);
     // Writes a refused popup to the debugger output.
     static void ReportRefusedPopup(const char* reason, const std::string& url);
     size_t PopupWindowCount() const;
@@ -113,42 +112,34 @@ private:
     bool OnReaderMessage(const Json& message);  // reader thread
     // Reader thread: decodes a frame's base64 image and hands it to its view on the UI thread.
     void DeliverFrame(const ScreencastFrame& frame, const char* data, size_t size);
-    // UI thread: a view has taken its frame; a held acknowledgement goes out.
-    void FrameTaken(const std::string& session);
-    void SendFrameAck(const std::string& session, int ackId);  // any thread
     // Reader thread: lets a stopped document request go on, or hands it to its view's handler.
-    bool OnRequestPaused(const std::string& session, const Json& params);
-    bool OnDialogOpening(const std::string& session);
-    void OnEvent(const Json& message);          // UI thread
+    void OnRequestPaused(const std::string& session, const Json& params);
+    // Reader thread: a dialog of a page (`params` null for one whose message was too long to
+    // read) is dismissed at once, or shown by its view on the UI thread and answered from there.
+    void OnDialogOpening(const std::string& session, const Json& params);
+    // Reader thread: a popup the page asks for, decided as its request arrives.
+    void OnWindowOpen(const std::string& session, const Json& params);
+    void OnEvent(const Json& message);  // UI thread
 
     BrowserProcess m_browser;  // written by m_starter until it is joined
     std::thread m_starter;     // owned: starts the browser; joined by EnsureConnected
     bool m_browserStarted = false;  // written by m_starter
     State m_state = State::Starting;
     CdpConnection m_cdp;
-    NavigationGate m_gate;
     FramePool m_frames;  // reader thread takes, UI thread gives back
-    UserActivation m_activation;
-    DialogGuard m_dialogs;
     ScriptValueStore m_values;
     DWORD m_uiThread = 0;
     std::string m_defaultUserAgent;
     std::map<std::string, jsNativeFunction> m_bindings;  // by page name
     std::set<WebView*> m_views;                          // owned (deleted by DestroyView)
-    std::map<std::string, WebView*> m_bySession;         // not owned
     std::vector<WebView*> m_unattached;                  // not owned: made while starting, in order
     std::set<std::wstring*> m_strings;                   // owned
     PopupScope* m_popupScope = nullptr;                  // not owned: the innermost handler's
 
-    // Acknowledgements of each page's frames (see DeliverFrame), by session.
-    struct FrameAcks {
-        bool uiBusy = false;  // a frame is on its way to the UI thread, not yet taken
-        bool held = false;    // the acknowledgement of the frame after it waits...
-        int heldId = 0;       // ...with this id
-    };
-    std::mutex m_ackLock;  // guards m_acks
-    std::map<std::string, FrameAcks> m_acks;
-
+    // The views' pages, by session: made in OnPageReady, ended in DestroyView (UI thread),
+    // looked up by the reader thread too.
+    mutable std::mutex m_pagesLock;  // guards m_pages
+    std::map<std::string, std::shared_ptr<PageSession>> m_pages;  // shared with the messages in hand
 
     // Pages being made for views: the reader thread matches each page the browser attaches with
     // the answer that named it, in whichever order they come; any other page is closed.

@@ -3,8 +3,22 @@
 
 #include "engine/view/Engine.h"
 
+namespace {
+
+unsigned g_nextSerial = 1;  // UI thread only
+
+}  // namespace
+
+LiveView::LiveView(const Engine* engine, const WebView* view, unsigned serial)
+    : m_engine(engine), m_view(view), m_serial(serial) {}
+
+WebView* LiveView::Get() const {
+    WebView* view = m_engine->Find(reinterpret_cast<wkeWebView>(const_cast<WebView*>(m_view)));
+    return view && view->Serial() == m_serial ? view : nullptr;
+}
+
 WebView::WebView(Engine& engine, bool offscreen, wkeWindowType type, HWND parent, int x, int y, int width, int height)
-    : m_engine(engine) {
+    : m_engine(engine), m_serial(g_nextSerial++) {
     m_globalExec.view = this;
     m_tempInfo.size = sizeof m_tempInfo;
     if (!offscreen) CreateOwnWindow(type, parent, x, y, width, height);
@@ -32,20 +46,18 @@ void WebView::SendActivatingInput(const std::string& method, Json params, bool p
     // Granted as the press leaves, so that no page can be quicker than its activation; the second
     // counts from when the browser has taken the press and its release, however long they took to
     // get there.
-    UserActivation& activation = m_engine.Activation();
-    const std::string session = m_session;
-    const unsigned id = press ? activation.Grant(session, GetTickCount()) : m_activation;
+    std::shared_ptr<PageSession> page = m_page;
+    const unsigned id = press ? page->GrantActivation(GetTickCount()) : m_activation;
     m_activation = press ? id : 0;
-    m_engine.Cdp().SendWithReply(method, std::move(params), session, [&activation, session, id](const Json& result) {
-        if (!result.IsNull()) activation.Refresh(session, id, GetTickCount());
-    }, true, kSmallAnswer);
+    m_engine.Cdp().SendWithReply(method, std::move(params), m_session, CdpConnection::OnReader{[page, id](const Json& result) {
+        if (!result.IsNull()) page->RefreshActivation(id, GetTickCount());
+    }}, kSmallAnswer);
 }
 
-void WebView::Attach(std::string targetId, std::string sessionId) {
-    m_targetId = std::move(targetId);
-    m_session = std::move(sessionId);
-    // Before the page's requests can stop (Fetch.enable below).
-    m_engine.Gate().AddPage(m_session, m_targetId, m_onNavigation.fn != nullptr);
+void WebView::Attach(std::shared_ptr<PageSession> page) {
+    m_page = std::move(page);
+    m_targetId = m_page->TargetId();
+    m_session = m_page->Id();
     Send("Page.enable");
     Send("Runtime.enable");
     Send("Network.enable");
@@ -68,14 +80,12 @@ void WebView::Attach(std::string targetId, std::string sessionId) {
     // shown: minimised, the page is hidden as in a background tab.
     Json target = Json::Object();
     target.Set("targetId", m_targetId);
-    WebView* view = this;
-    wkeWebView own = Handle();
-    Engine* owner = &m_engine;
-    m_engine.Cdp().SendWithReply("Browser.getWindowForTarget", target, "", [view, own, owner](const Json& result) {
-        if (owner->Find(own) != view || !result["windowId"].IsNumber()) return;
+    m_engine.Cdp().SendWithReply("Browser.getWindowForTarget", target, "", CdpConnection::OnUi{[live = Live()](const Json& result) {
+        WebView* view = live.Get();
+        if (!view || !result["windowId"].IsNumber()) return;
         view->m_windowId = result["windowId"].AsNumber();
         if (view->m_hidden) view->ApplyVisibility();
-    });
+    }});
     // What the caller asked of the view before it had its page, in the order asked.
     std::vector<std::pair<std::string, Json>> waiting;
     waiting.swap(m_waitingCommands);
@@ -87,16 +97,14 @@ void WebView::Attach(std::string targetId, std::string sessionId) {
     // takes most of a second to start, which a window being built would otherwise wait out.
     Json probe = Json::Object();
     probe.Set("expression", "0");
-    WebView* self = this;
-    Engine* engine = &m_engine;
-    wkeWebView handle = Handle();
-    m_engine.Cdp().SendWithReply("Runtime.evaluate", probe, m_session, [self, engine, handle](const Json&) {
-        if (engine->Find(handle) != self) return;
-        self->m_pageRunning = true;
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", probe, m_session, CdpConnection::OnUi{[live = Live()](const Json&) {
+        WebView* view = live.Get();
+        if (!view) return;
+        view->m_pageRunning = true;
         std::vector<std::string> loads;
-        loads.swap(self->m_pendingLoads);
-        for (const std::string& url : loads) self->LoadUrl(url);
-    }, false, kSmallAnswer);
+        loads.swap(view->m_pendingLoads);
+        for (const std::string& url : loads) view->LoadUrl(url);
+    }}, kSmallAnswer);
 }
 
 void WebView::GoWithoutPage() {
@@ -179,17 +187,15 @@ void WebView::LoadUrl(const std::string& url) {
         m_pendingLoads.push_back(url);
         return;
     }
-    m_engine.Gate().ForgetRequested(m_session);
+    m_page->ForgetRequested();
     Json params = Json::Object();
     params.Set("url", url.empty() ? std::string("about:blank") : url);
-    WebView* self = this;
-    Engine* engine = &m_engine;
-    wkeWebView handle = Handle();
-    m_engine.Cdp().SendWithReply("Page.navigate", params, m_session, [self, engine, handle, url](const Json& result) {
+    m_engine.Cdp().SendWithReply("Page.navigate", params, m_session, CdpConnection::OnUi{[live = Live(), url](const Json& result) {
         // A refused address never reaches the network, so no network failure reports it.
-        if (!result.IsNull() || engine->Find(handle) != self) return;
-        self->RaiseLoadingFinish(url, WKE_LOADING_FAILED, "net::ERR_INVALID_URL", self->m_targetId);
-    }, false, kSmallAnswer);
+        WebView* view = live.Get();
+        if (!result.IsNull() || !view) return;
+        view->RaiseLoadingFinish(url, WKE_LOADING_FAILED, "net::ERR_INVALID_URL", view->m_targetId);
+    }}, kSmallAnswer);
 }
 
 void WebView::StartFrames() {
@@ -222,22 +228,17 @@ void WebView::ApplyVisibility() {
 
 void WebView::ApplyFrame(const DecodedFrame& frame, double scrollX, double scrollY) {
     if (m_destroyed) return;
-    m_scrollX = scrollX;
-    m_scrollY = scrollY;
-    const RECT changed = m_frame.Update(frame);
-    // A frame that changes nothing (the browser sends one when the exact picture is taken, say)
-    // leaves a question for the exact picture standing.
+    const RECT changed = m_picture.ApplyFrame(frame, scrollX, scrollY);
     if (IsRectEmpty(&changed)) return;
-    ++m_frameSerial;
     // What changed is only nearly right (JPEG); once the page rests it is asked for exactly.
-    m_lossy = true;
+    m_unfitPictures = 0;
     StartRestTimer();
     ShowChange(changed);
 }
 
 void WebView::StartRestTimer() {
     m_restTimer = SetTimer(nullptr, m_restTimer, kRestMs, &WebView::OnRestTimer);
-    if (m_restTimer) RestTimers()[m_restTimer] = Handle();
+    if (m_restTimer) RestTimers().insert_or_assign(m_restTimer, Live());
 }
 
 void WebView::StopRestTimer() {
@@ -251,12 +252,12 @@ void WebView::ShowChange(const RECT& changed) {
     if (IsRectEmpty(&changed)) return;
     if (m_window) InvalidateRect(m_window, &changed, FALSE);
     if (onPaint.fn)
-        onPaint.fn(Handle(), onPaint.param, m_frame.Dc(), changed.left, changed.top, changed.right - changed.left,
+        onPaint.fn(Handle(), onPaint.param, m_picture.Buffer().Dc(), changed.left, changed.top, changed.right - changed.left,
                    changed.bottom - changed.top);
 }
 
-std::map<UINT_PTR, wkeWebView>& WebView::RestTimers() {
-    static std::map<UINT_PTR, wkeWebView> timers;  // UI thread only
+std::map<UINT_PTR, LiveView>& WebView::RestTimers() {
+    static std::map<UINT_PTR, LiveView> timers;  // UI thread only
     return timers;
 }
 
@@ -265,48 +266,50 @@ void CALLBACK WebView::OnRestTimer(HWND, UINT, UINT_PTR id, DWORD) {
     auto& timers = RestTimers();
     auto it = timers.find(id);
     if (it == timers.end()) return;
-    const wkeWebView handle = it->second;
+    WebView* view = it->second.Get();
     timers.erase(it);
-    Engine* engine = Engine::Get();
-    WebView* view = engine ? engine->Find(handle) : nullptr;
     if (!view || view->m_restTimer != id) return;
     view->m_restTimer = 0;
     view->AskExactPicture();
 }
 
 void WebView::AskExactPicture() {
-    const RECT area{0, 0, m_frame.Width(), m_frame.Height()};
-    if (m_hidden || !Attached() || !m_lossy || IsRectEmpty(&area)) return;
-    // The whole view, not only what the moving frames changed: the browser may have drawn more
-    // since its last frame (a change it made while taking this picture comes as no frame of its
-    // own), and the picture at rest must be the page as it is. In the page's coordinates (scrolled).
+    PagePicture::ExactRequest request;
+    if (m_hidden || !Attached() || !m_picture.Request(m_width, m_height, &request)) return;
     Json clip = Json::Object();
-    clip.Set("x", area.left + m_scrollX).Set("y", area.top + m_scrollY);
-    clip.Set("width", static_cast<int>(area.right - area.left)).Set("height", static_cast<int>(area.bottom - area.top));
+    clip.Set("x", request.x).Set("y", request.y).Set("width", request.width).Set("height", request.height);
     clip.Set("scale", 1);
     Json params = Json::Object();
     params.Set("format", "png").Set("clip", clip);
     Engine* engine = &m_engine;
-    const wkeWebView handle = Handle();
-    const unsigned serial = m_frameSerial;
     m_engine.Cdp().SendWithReply(
-        "Page.captureScreenshot", params, m_session,
-        [engine, handle, serial, area](const Json& result) {
+        "Page.captureScreenshot", params, m_session, CdpConnection::OnReader{[engine, live = Live(), request](const Json& result) {
+            // Decoded here, off the UI thread, like the frames.
             const std::string& data = result["data"].AsString();
             std::shared_ptr<DecodedFrame> picture = data.empty() ? nullptr : engine->DecodeOnReader(data.data(), data.size());
             if (!picture) return;
-            engine->Cdp().PostToUi([engine, handle, serial, area, picture] {
-                if (WebView* view = engine->Find(handle)) view->ApplyExact(*picture, area, serial);
+            engine->Cdp().PostToUi([live, request, picture] {
+                if (WebView* view = live.Get()) view->ApplyExact(*picture, request);
             });
-        },
-        true);
+        }});
 }
 
-void WebView::ApplyExact(const DecodedFrame& picture, const RECT& area, unsigned serial) {
-    // A frame that came after the question shows a newer page, and asks again once it rests.
-    if (m_destroyed || serial != m_frameSerial || picture.width != area.right - area.left ||
-        picture.height != area.bottom - area.top)
-        return;
-    m_lossy = false;
-    ShowChange(m_frame.Patch(picture, area.left, area.top));
+void WebView::ApplyExact(const DecodedFrame& picture, const PagePicture::ExactRequest& request) {
+    if (m_destroyed) return;
+    RECT changed;
+    switch (m_picture.ApplyExact(picture, request, &changed)) {
+    case PagePicture::Exact::Taken:
+        m_unfitPictures = 0;
+        ShowChange(changed);
+        break;
+    case PagePicture::Exact::Outdated:
+        break;  // the newer frame asks again once the page rests
+    case PagePicture::Exact::Unfit:
+        // Never left with a wrong picture for want of asking; nor asking without end.
+        m_engine.Cdp().Trace('!', "the exact picture came " + std::to_string(picture.width) + "x" +
+                                      std::to_string(picture.height) + " for a view of " +
+                                      std::to_string(request.width) + "x" + std::to_string(request.height));
+        if (++m_unfitPictures < kMaxUnfitPictures && !m_restTimer) StartRestTimer();
+        break;
+    }
 }

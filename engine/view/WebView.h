@@ -6,16 +6,34 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/frames/FrameBuffer.h"
 #include "engine/devtools/Json.h"
+#include "engine/frames/PagePicture.h"
+#include "engine/session/PageSession.h"
 #include "engine/view/ScriptValues.h"
 #include "platform/wke.h"
 
 class Engine;
+class WebView;
+
+// A view as a later answer, or the rest of a callback of the caller's, finds it: null once the
+// view has been destroyed (also when a new view has since been made at the same address). Cheap
+// to copy; UI thread only.
+class LiveView {
+public:
+    WebView* Get() const;
+
+private:
+    friend class WebView;
+    LiveView(const Engine* engine, const WebView* view, unsigned serial);
+    const Engine* m_engine;  // not owned
+    const WebView* m_view;   // not owned; compared, never used unless it is still a view
+    unsigned m_serial;
+};
 
 class WebView {
 public:
@@ -29,12 +47,14 @@ public:
     static constexpr size_t kMaxScriptAnswer = 1u << 20;
 
     wkeWebView Handle() { return reinterpret_cast<wkeWebView>(this); }
+    LiveView Live() const { return LiveView(&m_engine, this, m_serial); }
+    unsigned Serial() const { return m_serial; }
     const std::string& Session() const { return m_session; }
     const std::string& TargetId() const { return m_targetId; }
 
     // Gives the view its page: sends the set-up commands and what was asked of the view before,
     // then lets the page run.
-    void Attach(std::string targetId, std::string sessionId);
+    void Attach(std::shared_ptr<PageSession> page);
     bool Attached() const { return !m_session.empty(); }
     // The page will never come (the browser did not start): what waits for it is dropped.
     void GoWithoutPage();
@@ -62,11 +82,9 @@ public:
     void LoadUrl(const std::string& url);
 
     // Painting.
-    void Paint(void* bits, int pitch) const { m_frame.CopyTo(bits, m_width, m_height, pitch); }
+    void Paint(void* bits, int pitch) const { m_picture.Buffer().CopyTo(bits, m_width, m_height, pitch); }
     // A frame of the moving page (nearly exact); `scrollX`, `scrollY` say where the page was then.
     void ApplyFrame(const DecodedFrame& frame, double scrollX, double scrollY);
-    // The exact picture of `area`, asked for once the page rested after the frame `serial`.
-    void ApplyExact(const DecodedFrame& picture, const RECT& area, unsigned serial);
     // Whether the view's page is on the screen (a window view also shows or hides its window):
     // a hidden page gets no frames and is hidden as in a background tab, its timers slowed to what
     // a background tab's are; shown again, its current picture comes at once.
@@ -115,11 +133,15 @@ public:
 
     // The navigation handler; a page with one has its own navigations of its main frame judged.
     void SetNavigationHandler(wkeNavigationCallback callback, void* param);
+    bool HasNavigationHandler() const { return m_onNavigation.fn != nullptr; }
     // A navigation of the page's main frame that the page asked for (`reason` as the browser
     // gave it, `arrival` when it came), held until the handler has said whether it may go on.
     void JudgeNavigation(const Json& params, const std::string& reason, DWORD arrival);
     // A window that the page opened with the player's activation (the reader has checked it).
     void OnWindowOpen(const Json& params);
+    // A dialog of the page that its session let through: raised to the caller; the answer to
+    // give the page.
+    Json ShowDialog(const Json& params);
 
     // A DevTools event for this page's session.
     void OnEvent(const std::string& method, const Json& params);
@@ -145,13 +167,13 @@ private:
     void StartRestTimer();
     void StopRestTimer();
     void AskExactPicture();
-    static std::map<UINT_PTR, wkeWebView>& RestTimers();  // timer id -> view
+    void ApplyExact(const DecodedFrame& picture, const PagePicture::ExactRequest& request);
+    static std::map<UINT_PTR, LiveView>& RestTimers();  // timer id -> view
     static void CALLBACK OnRestTimer(HWND, UINT, UINT_PTR id, DWORD);
     void RefreshCaretAndCursor(int x, int y, bool withCursor);
 
     // Event handling, one per DevTools event this view cares about.
     void OnFrameNavigated(const Json& frame);
-    void OnDialog(const Json& params);
     void OnConsoleApi(const Json& params);
     void OnException(const Json& params);
     void OnLoadingFailed(const Json& params);
@@ -161,7 +183,18 @@ private:
     void RaiseLoadingFinish(const std::string& url, wkeLoadingResult result, const std::string& reason,
                             const std::string& frameId);
 
-    // Sets the record that wkeGetTempCallbackInfo gives during the next callback.
+    // Calls a callback of the caller's with the record that wkeGetTempCallbackInfo gives naming
+    // `frameId` and `url` meanwhile. False when the view was destroyed in it: then the caller must
+    // touch nothing of the view any more.
+    template <typename Call>
+    bool Raise(const std::string& frameId, const std::string& url, Call&& call) {
+        const LiveView live = Live();
+        EnterCallback(frameId, url);
+        call();
+        if (!live.Get()) return false;
+        LeaveCallback();
+        return true;
+    }
     void EnterCallback(const std::string& frameId, const std::string& url);
     void LeaveCallback();
     wkeWebFrameHandle FrameHandle(const std::string& frameId);
@@ -172,9 +205,11 @@ private:
     static constexpr size_t kMaxTrackedFrames = 1024;
 
     Engine& m_engine;         // not owned: outlives every view
+    const unsigned m_serial;  // tells this view from a later one at the same address (see LiveView)
     Handler<wkeNavigationCallback> m_onNavigation;  // see SetNavigationHandler
-    std::string m_targetId;   // also the id of the main frame
-    std::string m_session;    // empty until Attach
+    std::shared_ptr<PageSession> m_page;  // shared with the reader's messages in hand; null until Attach
+    std::string m_targetId;   // the page's, also the id of the main frame
+    std::string m_session;    // the page's; empty until Attach
     bool m_destroyed = false;
     bool m_withoutPage = false;
     bool m_popupWindow = false;
@@ -187,10 +222,9 @@ private:
     static constexpr int kFrameQuality = 80;
     // How long a page shows no new frame before it counts as at rest.
     static constexpr UINT kRestMs = 150;
-    unsigned m_frameSerial = 0;  // frames that changed the picture so far
-    bool m_lossy = false;        // a moving frame was shown since the last exact picture
-    double m_scrollX = 0;        // the page's scroll position with the last frame
-    double m_scrollY = 0;
+    // Exact pictures asked for again in a row because the browser answered another size.
+    static constexpr int kMaxUnfitPictures = 3;
+    int m_unfitPictures = 0;
     UINT_PTR m_restTimer = 0;    // owned: a thread timer, re-armed by every frame
     bool m_hidden = false;     // the caller says the page is not on the screen
     bool m_focused = true;     // the caller says the view has the keyboard focus
@@ -198,7 +232,7 @@ private:
 
     HWND m_window = nullptr;  // owned: the native window of a window view (null for off-screen)
     HWND m_host = nullptr;    // not owned: the window the caller says the view belongs to
-    FrameBuffer m_frame;
+    PagePicture m_picture;
     int m_width = 800;
     int m_height = 600;
     std::string m_name;

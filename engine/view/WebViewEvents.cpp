@@ -76,14 +76,10 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         // hold up the next document's first frame; that document's frames ask again.
         StopRestTimer();
     } else if (method == "Page.frameStoppedLoading" && params["frameId"].AsString() == m_targetId) {
-        if (m_lossy && !m_restTimer) StartRestTimer();  // it stayed, unpainted
-    } else if (method == "Page.javascriptDialogOpening") {
-        OnDialog(params);
+        if (m_picture.ExactDue() && !m_restTimer) StartRestTimer();  // it stayed, unpainted
     } else if (method == "Page.domContentEventFired") {
         if (!onDocumentReady.fn) return;
-        EnterCallback(m_targetId, m_url);
-        onDocumentReady.fn(Handle(), onDocumentReady.param);
-        LeaveCallback();
+        Raise(m_targetId, m_url, [&] { onDocumentReady.fn(Handle(), onDocumentReady.param); });
     } else if (method == "Page.loadEventFired") {
         if (m_mainLoadFailed) return;  // the error page's load is not the page's success
         RaiseLoadingFinish(m_url, WKE_LOADING_SUCCEEDED, "", m_targetId);
@@ -95,9 +91,7 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
             if (params["frameId"].AsString() == m_targetId) m_mainLoadFailed = false;
         }
         if (onLoadUrlBegin.fn) {
-            EnterCallback(params["frameId"].AsString(), url);
-            onLoadUrlBegin.fn(Handle(), onLoadUrlBegin.param, url.c_str(), nullptr);
-            LeaveCallback();
+            Raise(params["frameId"].AsString(), url, [&] { onLoadUrlBegin.fn(Handle(), onLoadUrlBegin.param, url.c_str(), nullptr); });
         }
     } else if (method == "Network.loadingFinished") {
         m_documentRequests.erase(params["requestId"].AsString());
@@ -132,26 +126,20 @@ void WebView::OnFrameNavigated(const Json& frame) {
     if (m_frameUrls.size() < kMaxTrackedFrames || m_frameUrls.count(id)) m_frameUrls[id] = url;
     if (!onUrl.fn) return;
     CallbackString text(m_engine, url);
-    EnterCallback(id, url);
-    onUrl.fn(Handle(), onUrl.param, text);
-    LeaveCallback();
+    Raise(id, url, [&] { onUrl.fn(Handle(), onUrl.param, text); });
 }
 
-void WebView::OnDialog(const Json& params) {
+Json WebView::ShowDialog(const Json& params) {
     const std::string& type = params["type"].AsString();
-    if (type == "alert" && onAlert.fn) {
+    if (type == "alert" && onAlert.fn && !m_destroyed) {
         CallbackString text(m_engine, params["message"].AsString());
-        wkeWebView handle = Handle();
-        EnterCallback(m_targetId, params["url"].AsString());
-        onAlert.fn(handle, onAlert.param, text);
-        if (m_engine.Find(handle) != this) return;
-        LeaveCallback();
+        Raise(m_targetId, params["url"].AsString(), [&] { onAlert.fn(Handle(), onAlert.param, text); });
     }
     // Confirmations and prompts have no handler in this interface; they get the default answer.
     Json answer = Json::Object();
     answer.Set("accept", true);
     if (type == "prompt") answer.Set("promptText", params["defaultPrompt"].AsString());
-    Send("Page.handleJavaScriptDialog", answer);
+    return answer;
 }
 
 void WebView::OnConsoleApi(const Json& params) {
@@ -166,10 +154,10 @@ void WebView::OnConsoleApi(const Json& params) {
     CallbackString message(m_engine, ConsoleText(params["args"]));
     CallbackString source(m_engine, top["url"].AsString());
     CallbackString stack(m_engine, StackText(params["stackTrace"]));
-    EnterCallback(m_targetId, m_url);
-    onConsole.fn(Handle(), onConsole.param, level, message, source, static_cast<unsigned>(top["lineNumber"].AsInt() + 1),
-                 stack);
-    LeaveCallback();
+    Raise(m_targetId, m_url, [&] {
+        onConsole.fn(Handle(), onConsole.param, level, message, source,
+                     static_cast<unsigned>(top["lineNumber"].AsInt() + 1), stack);
+    });
 }
 
 void WebView::OnException(const Json& params) {
@@ -180,10 +168,10 @@ void WebView::OnException(const Json& params) {
     CallbackString message(m_engine, text);
     CallbackString source(m_engine, details["url"].AsString());
     CallbackString stack(m_engine, StackText(details["stackTrace"]));
-    EnterCallback(m_targetId, m_url);
-    onConsole.fn(Handle(), onConsole.param, WKE_CONSOLE_LEVEL_ERROR, message, source,
-                 static_cast<unsigned>(details["lineNumber"].AsInt() + 1), stack);
-    LeaveCallback();
+    Raise(m_targetId, m_url, [&] {
+        onConsole.fn(Handle(), onConsole.param, WKE_CONSOLE_LEVEL_ERROR, message, source,
+                     static_cast<unsigned>(details["lineNumber"].AsInt() + 1), stack);
+    });
 }
 
 void WebView::OnLoadingFailed(const Json& params) {
@@ -203,16 +191,10 @@ void WebView::RaiseLoadingFinish(const std::string& url, wkeLoadingResult result
     if (!onLoadingFinish.fn) return;
     CallbackString urlText(m_engine, url);
     CallbackString reasonText(m_engine, reason);
-    wkeWebView handle = Handle();
-    EnterCallback(frameId, url);
-    onLoadingFinish.fn(handle, onLoadingFinish.param, urlText, result, reasonText);
-    if (m_engine.Find(handle) == this) LeaveCallback();
+    Raise(frameId, url, [&] { onLoadingFinish.fn(Handle(), onLoadingFinish.param, urlText, result, reasonText); });
 }
 
 void WebView::OnDownload(const std::string& url) {
     if (m_destroyed || !onDownload.fn) return;
-    EnterCallback(m_targetId, url);
-    wkeWebView handle = Handle();
-    onDownload.fn(handle, onDownload.param, url.c_str());
-    if (m_engine.Find(handle) == this) LeaveCallback();
+    Raise(m_targetId, url, [&] { onDownload.fn(Handle(), onDownload.param, url.c_str()); });
 }

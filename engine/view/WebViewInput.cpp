@@ -116,31 +116,29 @@ void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
     // The browser does not announce caret or cursor changes, so ask the page after input and keep
     // the answers for the synchronous getters. One cursor question at a time keeps mouse moves cheap.
     if (!Attached()) return;
-    Engine* engine = &m_engine;
-    wkeWebView handle = Handle();
     Json caret = Json::Object();
     caret.Set("expression", kCaretScript).Set("returnByValue", true);
     // These run among the page's scripts, which may replace what they call (getComputedStyle,
     // getBoundingClientRect): their answers are refused unless short, and read only as short text.
-    m_engine.Cdp().SendWithReply("Runtime.evaluate", caret, m_session, [engine, handle](const Json& result) {
-        WebView* view = engine->Find(handle);
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", caret, m_session, CdpConnection::OnUi{[live = Live()](const Json& result) {
+        WebView* view = live.Get();
         if (!view) return;
         const std::string& text = result["result"]["value"].AsString();
         wkeRect rect{0, 0, 0, 0};
         if (text.size() < 64 && sscanf(text.c_str(), "%d,%d,%d,%d", &rect.x, &rect.y, &rect.w, &rect.h) == 4)
             view->m_caret = rect;
-    }, false, kSmallAnswer);
+    }}, kSmallAnswer);
     if (!withCursor || m_cursorQueryInFlight) return;
     m_cursorQueryInFlight = true;
     Json cursor = Json::Object();
     cursor.Set("expression", CursorScript(x, y)).Set("returnByValue", true);
-    m_engine.Cdp().SendWithReply("Runtime.evaluate", cursor, m_session, [engine, handle](const Json& result) {
-        WebView* view = engine->Find(handle);
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", cursor, m_session, CdpConnection::OnUi{[live = Live()](const Json& result) {
+        WebView* view = live.Get();
         if (!view) return;
         view->m_cursorQueryInFlight = false;
         const std::string& text = result["result"]["value"].AsString();
         size_t first = text.rfind(',', text.size() >= 2 ? text.size() - 3 : 0);
         if (text.size() < 5 || text.size() > 256 || first == std::string::npos) return;
         view->m_cursor = CursorTypeFromCss(text.substr(0, first), text[text.size() - 3] == '1', text.back() == '1');
-    }, false, kSmallAnswer);
+    }}, kSmallAnswer);
 }

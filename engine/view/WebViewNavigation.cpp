@@ -17,7 +17,7 @@ wkeNavigationType NavigationTypeOf(const std::string& reason) {
 
 void WebView::SetNavigationHandler(wkeNavigationCallback callback, void* param) {
     m_onNavigation = {callback, param};
-    if (Attached()) m_engine.Gate().SetJudged(m_session, callback != nullptr);
+    if (Attached()) m_page->SetJudged(callback != nullptr);
 }
 
 void WebView::JudgeNavigation(const Json& params, const std::string& reason, DWORD arrival) {
@@ -28,15 +28,12 @@ void WebView::JudgeNavigation(const Json& params, const std::string& reason, DWO
     if (m_onNavigation.fn) {
         const std::string url = params["request"]["url"].AsString();
         CallbackString text(m_engine, url);
-        wkeWebView handle = Handle();
-        EnterCallback(m_targetId, url);
-        {
+        const bool alive = Raise(m_targetId, url, [&] {
             // A handler may open the address in a popup instead: a popup of this page, as any.
             Engine::PopupScope scope(m_engine, m_session, url, false, arrival);
-            proceed = m_onNavigation.fn(handle, m_onNavigation.param, NavigationTypeOf(reason), text);
-        }
-        if (m_engine.Find(handle) != this) return;
-        LeaveCallback();
+            proceed = m_onNavigation.fn(Handle(), m_onNavigation.param, NavigationTypeOf(reason), text);
+        });
+        if (!alive) return;
     }
     if (proceed) {
         Send("Fetch.continueRequest", answer);

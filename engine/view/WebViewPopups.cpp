@@ -55,13 +55,10 @@ void WebView::OnWindowOpen(const Json& params) {
         return;
     }
     CallbackString text(m_engine, url);
-    wkeWebView handle = Handle();
-    EnterCallback(m_targetId, url);
-    wkeWebView created;
-    {
+    wkeWebView created = nullptr;
+    Raise(m_targetId, url, [&] {
         Engine::PopupScope scope(m_engine, m_session, url, true, 0);
-        created = onCreateView.fn(handle, onCreateView.param, type, text, &features);
-    }
-    if (m_engine.Find(handle) == this) LeaveCallback();
+        created = onCreateView.fn(Handle(), onCreateView.param, type, text, &features);
+    });
     if (WebView* target = m_engine.Find(created)) target->LoadUrl(url);
 }

@@ -63,6 +63,7 @@ void WebView::OnBindingCalled(const Json& params) {
     // trusted to say where it came from. A context not known as a frame's own leaves no caller.
     auto context = m_contextFrames.find(params["executionContextId"].AsInt());
     auto frameUrl = context == m_contextFrames.end() ? m_frameUrls.end() : m_frameUrls.find(context->second);
+    std::string frameId = m_targetId, url = m_url;
     if (frameUrl != m_frameUrls.end()) {
         state.callerUrl = Utf8ToWide(frameUrl->second);
         state.callerName = binding->first;
@@ -72,13 +73,10 @@ void WebView::OnBindingCalled(const Json& params) {
         state.caller.isMainFrame = context->second == m_targetId;
         state.caller.url = state.callerUrl.c_str();
         state.caller.name = state.callerName.c_str();
-        EnterCallback(context->second, frameUrl->second);
-    } else {
-        EnterCallback(m_targetId, m_url);
+        frameId = context->second;
+        url = frameUrl->second;
     }
-    wkeWebView handle = Handle();
-    binding->second(reinterpret_cast<jsExecState>(&state));
-    if (m_engine.Find(handle) == this) LeaveCallback();
+    Raise(frameId, url, [&] { binding->second(reinterpret_cast<jsExecState>(&state)); });
 }
 
 void WebView::OnContextCreated(const Json& context) {
@@ -93,10 +91,7 @@ void WebView::OnTitle(const std::string& title) {
     m_title = title;
     if (!onTitle.fn) return;
     CallbackString text(m_engine, title);
-    wkeWebView handle = Handle();
-    EnterCallback(m_targetId, m_url);
-    onTitle.fn(handle, onTitle.param, text);
-    if (m_engine.Find(handle) == this) LeaveCallback();
+    Raise(m_targetId, m_url, [&] { onTitle.fn(Handle(), onTitle.param, text); });
 }
 
 int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
@@ -110,11 +105,9 @@ int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
         "return [u,btoa(s)];})()";
     Json params = Json::Object();
     params.Set("expression", kScript).Set("awaitPromise", true).Set("returnByValue", true);
-    Engine* engine = &m_engine;
-    wkeWebView handle = Handle();
     constexpr size_t kMaxIconAnswer = 2u << 20;  // the script refuses icons over 1 MiB (base64 inside)
-    m_engine.Cdp().SendWithReply("Runtime.evaluate", params, m_session, [engine, handle, callback, param](const Json& result) {
-        WebView* view = engine->Find(handle);
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", params, m_session, CdpConnection::OnUi{[live = Live(), callback, param](const Json& result) {
+        WebView* view = live.Get();
         const Json& value = result["result"]["value"];
         std::string bytes;
         if (!view || !value.IsArray() || !DecodeBase64(value.At(1).AsString(), bytes) || bytes.empty()) return;
@@ -123,9 +116,7 @@ int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
         buf.size = sizeof buf;
         buf.data = &bytes[0];
         buf.length = bytes.size();
-        view->EnterCallback(view->m_targetId, url);
-        callback(handle, param, url.c_str(), &buf);
-        if (engine->Find(handle) == view) view->LeaveCallback();
-    }, false, kMaxIconAnswer);
+        view->Raise(view->m_targetId, url, [&] { callback(view->Handle(), param, url.c_str(), &buf); });
+    }}, kMaxIconAnswer);
     return 1;
 }

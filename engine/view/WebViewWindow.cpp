@@ -58,7 +58,7 @@ LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         PaintScope paint(hwnd);
         RECT client{};
         GetClientRect(hwnd, &client);
-        m_frame.PaintTo(paint.Get(), client.right, client.bottom);
+        m_picture.Buffer().PaintTo(paint.Get(), client.right, client.bottom);
         return 0;
     }
     case WM_ERASEBKGND:

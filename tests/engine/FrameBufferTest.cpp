@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/frames/FrameBuffer.h"
+#include "engine/frames/PagePicture.h"
 
 namespace {
 
@@ -61,6 +62,44 @@ TEST(FrameBuffer, RefusesFramesWhosePixelsDoNotMatchTheirSize) {
     RECT r = buffer.Update(broken);
     EXPECT_TRUE(IsRectEmpty(&r));
     EXPECT_TRUE(buffer.Empty());
+}
+
+// What a hostile page's game view went through: its frames came smaller than the 1080x640 view
+// (the browser still at an earlier size), the page turned magenta and rested. The picture at rest
+// is asked for the whole view and replaces the frames' picture, so no area stays white; answers
+// overtaken by a newer frame, or of another size than asked, never become the picture.
+TEST(PagePicture, AtRestIsTheWholeViewExactlyWhateverTheFramesBeforeIt) {
+    constexpr uint32_t kMagenta = 0xFFFF00FF, kNearMagenta = 0xFFFD02FB, kGrey = 0xFF202020;
+    PagePicture picture;
+    PagePicture::ExactRequest request;
+    EXPECT_FALSE(picture.Request(1080, 640, &request)) << "nothing shown, nothing due";
+    picture.ApplyFrame(Solid(1013, 373, kGrey), 0, 0);
+    RECT changed = picture.ApplyFrame(Solid(1013, 373, kNearMagenta), 0, 24);
+    EXPECT_FALSE(IsRectEmpty(&changed));
+    ASSERT_TRUE(picture.Request(1080, 640, &request));
+    EXPECT_EQ(request.width, 1080);
+    EXPECT_EQ(request.height, 640);
+    EXPECT_EQ(request.y, 24) << "where the page was scrolled to";
+    changed = picture.ApplyFrame(Solid(1013, 373, kNearMagenta), 0, 24);
+    EXPECT_TRUE(IsRectEmpty(&changed)) << "a frame that changes nothing";
+
+    EXPECT_EQ(picture.ApplyExact(Solid(1013, 373, kMagenta), request, &changed), PagePicture::Exact::Unfit);
+    EXPECT_TRUE(picture.ExactDue());
+    ASSERT_EQ(picture.ApplyExact(Solid(1080, 640, kMagenta), request, &changed), PagePicture::Exact::Taken);
+    EXPECT_EQ(changed.right, 1080);
+    EXPECT_EQ(changed.bottom, 640);
+    EXPECT_EQ(GetPixel(picture.Buffer().Dc(), 600, 400), RGB(255, 0, 255));
+    std::vector<uint32_t> out(1080 * 640, 0);
+    picture.Buffer().CopyTo(out.data(), 1080, 640, 0);
+    EXPECT_EQ(out[400 * 1080 + 1079], kMagenta) << "the area the frames did not cover is the page's too";
+    EXPECT_FALSE(picture.Request(1080, 640, &request)) << "at rest, exact";
+
+    picture.ApplyFrame(Solid(1080, 640, kGrey), 0, 0);
+    ASSERT_TRUE(picture.Request(1080, 640, &request));
+    picture.ApplyFrame(Solid(1080, 640, kNearMagenta), 0, 0);
+    EXPECT_EQ(picture.ApplyExact(Solid(1080, 640, kGrey), request, &changed), PagePicture::Exact::Outdated);
+    EXPECT_EQ(GetPixel(picture.Buffer().Dc(), 10, 10), RGB(0xFD, 0x02, 0xFB)) << "the newer frame stays";
+    EXPECT_TRUE(picture.ExactDue());
 }
 
 }  // namespace
