@@ -154,7 +154,7 @@ void Engine::DeliverFrame(const ScreencastFrame& screencast, const char* data, s
     std::shared_ptr<DecodedFrame> frame = DecodeOnReader(data, size);
     const double scrollX = screencast.scrollX, scrollY = screencast.scrollY;
     m_cdp.PostToUi([this, page, frame, scrollX, scrollY] {
-        WebView* view = Find(page->View());
+        WebView* view = ViewOf(*page);
         if (frame && view) view->ApplyFrame(*frame, scrollX, scrollY);
         page->FrameTaken();
     });
@@ -204,12 +204,11 @@ void Engine::OnWindowOpen(const std::string& session, const Json& params) {
     // Decided here, where the page's request arrives: the player's activation counts from the
     // page's point of view, not from whenever the UI thread gets to it.
     std::shared_ptr<PageSession> page = Page(session);
-    if (!page) return;
     const std::string& url = params["url"].AsString();
     const char* refusal = nullptr;
     if (!params["userGesture"].AsBool())
         refusal = "without a click or key press in its view (the browser made no window either)";
-    else if (!page->ConsumeActivation(GetTickCount()))
+    else if (!page || !page->ConsumeActivation(GetTickCount()))
         refusal = "later than a second after a click or key press in its view, or a second one for it";
     else if (!OriginOf(Utf8ToWide(url)))
         refusal = "to an address that is not http or https";
@@ -218,7 +217,7 @@ void Engine::OnWindowOpen(const std::string& session, const Json& params) {
         return;
     }
     m_cdp.PostToUi([this, page, params] {
-        if (WebView* view = Find(page->View())) view->OnWindowOpen(params);
+        if (WebView* view = ViewOf(*page)) view->OnWindowOpen(params);
     }, url.size() * 2 + 1024);
 }
 
@@ -318,7 +317,7 @@ void Engine::OnDialogOpening(const std::string& session, const Json& params) {
     }
     if (!page->AdmitDialog(GetTickCount())) return;  // refused, and dismissed
     m_cdp.PostToUi([this, page, params] {
-        WebView* view = Find(page->View());
+        WebView* view = ViewOf(*page);
         page->AnswerDialog(view ? view->ShowDialog(params) : PageSession::DismissedDialog());
     });
 }
@@ -335,7 +334,7 @@ void Engine::OnRequestPaused(const std::string& session, const Json& params) {
     page->Hold();
     const DWORD arrival = GetTickCount();
     m_cdp.PostToUi([this, page, params, reason, arrival] {
-        if (WebView* view = Find(page->View())) view->JudgeNavigation(params, reason, arrival);
+        if (WebView* view = ViewOf(*page)) view->JudgeNavigation(params, reason, arrival);
         page->Release();
     });
 }
@@ -346,7 +345,7 @@ void Engine::OnEvent(const Json& message) {
     const std::string& session = message["sessionId"].AsString();
     if (!session.empty()) {
         std::shared_ptr<PageSession> page = Page(session);
-        if (WebView* view = page ? Find(page->View()) : nullptr) view->OnEvent(method, params);
+        if (WebView* view = page ? ViewOf(*page) : nullptr) view->OnEvent(method, params);
         return;
     }
     if (method == "Browser.downloadWillBegin") {
@@ -488,6 +487,12 @@ std::shared_ptr<PageSession> Engine::Page(const std::string& session) const {
     std::lock_guard<std::mutex> lock(m_pagesLock);
     auto it = m_pages.find(session);
     return it == m_pages.end() ? nullptr : it->second;
+}
+
+WebView* Engine::ViewOf(const PageSession& page) const {
+    // The session tells the view whose page it was from a later view at the same address.
+    WebView* view = Find(page.View());
+    return view && view->Session() == page.Id() ? view : nullptr;
 }
 
 WebView* Engine::Find(wkeWebView handle) const {

@@ -49,6 +49,8 @@ public:
     WebView* Find(wkeWebView handle) const;
     // The page of a session, or null when it is no view's (any thread).
     std::shared_ptr<PageSession> Page(const std::string& session) const;
+    // The view whose page it is, or null once that view has gone.
+    WebView* ViewOf(const PageSession& page) const;
 
     // While a view's create-view or navigation handler runs, the views it makes are that page's
     // popups: the first one only, and only with the player's activation of the page (`granted`

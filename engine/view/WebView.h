@@ -14,6 +14,7 @@
 #include "engine/devtools/Json.h"
 #include "engine/frames/PagePicture.h"
 #include "engine/session/PageSession.h"
+#include "engine/view/PageFrames.h"
 #include "engine/view/ScriptValues.h"
 #include "platform/wke.h"
 
@@ -178,7 +179,6 @@ private:
     void OnException(const Json& params);
     void OnLoadingFailed(const Json& params);
     void OnBindingCalled(const Json& params);
-    void OnContextCreated(const Json& context);
     void OnTitle(const std::string& title);
     void RaiseLoadingFinish(const std::string& url, wkeLoadingResult result, const std::string& reason,
                             const std::string& frameId);
@@ -197,12 +197,9 @@ private:
     }
     void EnterCallback(const std::string& frameId, const std::string& url);
     void LeaveCallback();
-    wkeWebFrameHandle FrameHandle(const std::string& frameId);
 
     // The answers of the engine's own questions (input, caret, cursor, set-up) are short.
     static constexpr size_t kSmallAnswer = 4096;
-    // Frames and script contexts remembered per view (see m_frameUrls).
-    static constexpr size_t kMaxTrackedFrames = 1024;
 
     Engine& m_engine;         // not owned: outlives every view
     const unsigned m_serial;  // tells this view from a later one at the same address (see LiveView)
@@ -254,9 +251,5 @@ private:
     ExecState m_globalExec;
     wkeTempCallbackInfo m_tempInfo{};
     std::string m_tempUrl;
-    std::vector<std::string> m_frameIds;  // index + 1 is the frame's handle
-    // Who may be calling a bound function: the page's own script world of each frame
-    // (execution context id -> frame id) and each frame's document address.
-    std::map<int, std::string> m_contextFrames;
-    std::map<std::string, std::string> m_frameUrls;
+    PageFrames m_frames;  // the frames and script worlds of the page
 };

@@ -39,21 +39,11 @@ std::string StackText(const Json& stack) {
 
 }  // namespace
 
-wkeWebFrameHandle WebView::FrameHandle(const std::string& frameId) {
-    auto it = std::find(m_frameIds.begin(), m_frameIds.end(), frameId);
-    size_t index = static_cast<size_t>(it - m_frameIds.begin());
-    if (it == m_frameIds.end()) m_frameIds.push_back(frameId);
-    return reinterpret_cast<wkeWebFrameHandle>(static_cast<uintptr_t>(index + 1));
-}
-
-bool WebView::IsMainFrame(wkeWebFrameHandle frame) const {
-    const uintptr_t index = reinterpret_cast<uintptr_t>(frame);
-    return index >= 1 && index <= m_frameIds.size() && m_frameIds[index - 1] == m_targetId;
-}
+bool WebView::IsMainFrame(wkeWebFrameHandle frame) const { return m_frames.Is(frame, m_targetId); }
 
 void WebView::EnterCallback(const std::string& frameId, const std::string& url) {
     m_tempUrl = url;
-    m_tempInfo.frame = FrameHandle(frameId);
+    m_tempInfo.frame = m_frames.Handle(frameId);
     m_tempInfo.url = m_tempUrl.c_str();
 }
 
@@ -104,13 +94,13 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
     } else if (method == "Runtime.bindingCalled") {
         OnBindingCalled(params);
     } else if (method == "Runtime.executionContextCreated") {
-        OnContextCreated(params["context"]);
+        m_frames.ContextCreated(params["context"]);
     } else if (method == "Runtime.executionContextDestroyed") {
-        m_contextFrames.erase(params["executionContextId"].AsInt());
+        m_frames.ContextDestroyed(params["executionContextId"].AsInt());
     } else if (method == "Runtime.executionContextsCleared") {
-        m_contextFrames.clear();
+        m_frames.ContextsCleared();
     } else if (method == "Page.frameDetached") {
-        m_frameUrls.erase(params["frameId"].AsString());
+        m_frames.Detached(params["frameId"].AsString());
     } else if (method == "Inspector.targetCrashed") {
         // The page is gone; the next load brings a new renderer.
         RaiseLoadingFinish(m_url, WKE_LOADING_FAILED, "the page's renderer ended", m_targetId);
@@ -121,9 +111,7 @@ void WebView::OnFrameNavigated(const Json& frame) {
     const std::string& id = frame["id"].AsString();
     const std::string url = frame["url"].AsString() + frame["urlFragment"].AsString();
     if (id == m_targetId) m_url = url;
-    // Frames go with Page.frameDetached; past the bound a new frame stays unknown, and so
-    // untrusted, while the frames already known keep their place.
-    if (m_frameUrls.size() < kMaxTrackedFrames || m_frameUrls.count(id)) m_frameUrls[id] = url;
+    m_frames.Navigated(id, url);
     if (!onUrl.fn) return;
     CallbackString text(m_engine, url);
     Raise(id, url, [&] { onUrl.fn(Handle(), onUrl.param, text); });

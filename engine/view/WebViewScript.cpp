@@ -61,29 +61,21 @@ void WebView::OnBindingCalled(const Json& params) {
     for (size_t i = 0; i < args.Size() && i < 64; ++i) state.args.push_back(m_engine.Values().Add(ValueFromArgument(args.At(i))));
     // The browser names the script context that called; the payload, written by the page, is not
     // trusted to say where it came from. A context not known as a frame's own leaves no caller.
-    auto context = m_contextFrames.find(params["executionContextId"].AsInt());
-    auto frameUrl = context == m_contextFrames.end() ? m_frameUrls.end() : m_frameUrls.find(context->second);
-    std::string frameId = m_targetId, url = m_url;
-    if (frameUrl != m_frameUrls.end()) {
-        state.callerUrl = Utf8ToWide(frameUrl->second);
+    std::string frameId, url;
+    if (m_frames.Caller(params["executionContextId"].AsInt(), &frameId, &url)) {
+        state.callerUrl = Utf8ToWide(url);
         state.callerName = binding->first;
         state.caller.size = sizeof state.caller;
         state.caller.webView = Handle();
-        state.caller.frame = FrameHandle(context->second);
-        state.caller.isMainFrame = context->second == m_targetId;
+        state.caller.frame = m_frames.Handle(frameId);
+        state.caller.isMainFrame = frameId == m_targetId;
         state.caller.url = state.callerUrl.c_str();
         state.caller.name = state.callerName.c_str();
-        frameId = context->second;
-        url = frameUrl->second;
+    } else {
+        frameId = m_targetId;
+        url = m_url;
     }
     Raise(frameId, url, [&] { binding->second(reinterpret_cast<jsExecState>(&state)); });
-}
-
-void WebView::OnContextCreated(const Json& context) {
-    // Only the page's own script world counts: isolated worlds are not the page.
-    const Json& aux = context["auxData"];
-    if (!aux["isDefault"].AsBool() || aux["frameId"].AsString().empty()) return;
-    if (m_contextFrames.size() < kMaxTrackedFrames) m_contextFrames[context["id"].AsInt()] = aux["frameId"].AsString();
 }
 
 void WebView::OnTitle(const std::string& title) {

@@ -248,6 +248,11 @@ void WKE_CALL OnAlert(wkeWebView view, void* param, wkeString message) {
     e->scriptDuringAlert = ScriptText(view, wkeRunJS(view, "1+1"));
 }
 
+void WKE_CALL DestroyingAlert(wkeWebView view, void* param, wkeString) {
+    ++*static_cast<int*>(param);
+    wkeDestroyWebView(view);
+}
+
 TEST_F(EngineBrowserTest, ScriptRunsBoundFunctionsReceiveArgumentsAndAlertsWait) {
     jsBindFunction("EarlyNative", NativeRecorder, 2);
     server.AddPage("/script.html",
@@ -300,7 +305,33 @@ TEST_F(EngineBrowserTest, ScriptRunsBoundFunctionsReceiveArgumentsAndAlertsWait)
     EXPECT_EQ(alerts.messages[0], L"stop here");
     EXPECT_EQ(alerts.scriptDuringAlert, L"undefined");
     EXPECT_EQ(g_nativeCalls.front().texts[0], L"after alert");
-    wkeDestroyWebView(view);
+
+    // Back to back: the second comes the moment the first has been answered, and is shown too.
+    g_nativeCalls.clear();
+    alerts.messages.clear();
+    wkeRunJS(view, "setTimeout(function(){alert('one');alert('two');LateNative('both');},0)");
+    ASSERT_TRUE(PumpUntil([&] { return !g_nativeCalls.empty(); }));
+    EXPECT_EQ(alerts.messages, (std::vector<std::wstring>{L"one", L"two"}));
+
+    // A handler that destroys its view ends the page's session inside the alert: the engine
+    // answers for it, and the next view's page has dialogs of its own.
+    int destroyed = 0;
+    wkeOnAlertBox(view, DestroyingAlert, &destroyed);
+    wkeRunJS(view, "alert('last')");
+    ASSERT_TRUE(PumpUntil([&] { return destroyed == 1; }));
+    wkeWebView next = wkeCreateWebView();
+    ASSERT_NE(next, nullptr);
+    AlertEvents nextAlerts;
+    wkeOnAlertBox(next, OnAlert, &nextAlerts);
+    g_nativeCalls.clear();
+    wkeLoadURLW(next, url.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return !g_nativeCalls.empty(); }));
+    g_nativeCalls.clear();
+    wkeRunJS(next, "setTimeout(function(){alert('next');LateNative('next');},0)");
+    ASSERT_TRUE(PumpUntil([&] { return !g_nativeCalls.empty(); }));
+    EXPECT_EQ(nextAlerts.messages, (std::vector<std::wstring>{L"next"}));
+    EXPECT_EQ(destroyed, 1);
+    wkeDestroyWebView(next);
 }
 
 // ---- navigation and input ----
