@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 
 #include "common/TextConv.h"
 #include "common/WebOrigin.h"
@@ -241,7 +242,7 @@ void Engine::OnPageAttached(const Json& params) {
         CloseTarget(targetId, session);
         return;
     }
-    wkeWebView handle = nullptr;
+    std::optional<LiveView> owner;  // the view that asked for the page, when one did
     {
         std::lock_guard<std::mutex> lock(m_targetLock);
         // The one page that ran before the session began (every later one waits for us): the
@@ -254,21 +255,21 @@ void Engine::OnPageAttached(const Json& params) {
         }
         auto created = m_createdFor.find(targetId);
         if (created != m_createdFor.end()) {
-            handle = created->second;
+            owner = created->second;
             m_createdFor.erase(created);
         } else if (m_creating > 0) {
             m_attachedUnknown[targetId] = session;  // perhaps a page whose answer is still to come
             return;
         }
     }
-    if (!handle) {
+    if (!owner) {
         CloseTarget(targetId, session);
         return;
     }
-    m_cdp.PostToUi([this, handle, targetId, session] { OnPageReady(handle, targetId, session); });
+    m_cdp.PostToUi([this, live = *owner, targetId, session] { OnPageReady(live, targetId, session); });
 }
 
-void Engine::OnTargetCreated(wkeWebView handle, const std::string& targetId) {
+void Engine::OnTargetCreated(const LiveView& live, const std::string& targetId) {
     std::string session;
     std::map<std::string, std::string> strangers;
     {
@@ -279,18 +280,18 @@ void Engine::OnTargetCreated(wkeWebView handle, const std::string& targetId) {
             session = attached->second;
             m_attachedUnknown.erase(attached);
         } else if (!targetId.empty()) {
-            m_createdFor[targetId] = handle;
+            m_createdFor.insert_or_assign(targetId, live);
         }
         // Every page asked for is answered: those still unknown are no view's.
         if (m_creating == 0) strangers.swap(m_attachedUnknown);
     }
     for (const auto& stranger : strangers) CloseTarget(stranger.first, stranger.second);
     if (targetId.empty()) {
-        m_cdp.PostToUi([this, handle] {
-            if (WebView* view = Find(handle)) view->GoWithoutPage();
+        m_cdp.PostToUi([live] {
+            if (WebView* view = live.Get()) view->GoWithoutPage();
         });
     } else if (!session.empty()) {
-        m_cdp.PostToUi([this, handle, targetId, session] { OnPageReady(handle, targetId, session); });
+        m_cdp.PostToUi([this, live, targetId, session] { OnPageReady(live, targetId, session); });
     }
 }
 
@@ -374,17 +375,17 @@ void Engine::RequestPage(WebView* view) {
         if (firstTarget.empty()) ++m_creating;
     }
     if (!firstTarget.empty()) {
-        OnPageReady(view->Handle(), firstTarget, firstSession);
+        OnPageReady(view->Live(), firstTarget, firstSession);
         return;
     }
     // A window of its own for each page: a page shares its window's visibility, and only the
     // front tab of a window counts as shown.
     Json create = Json::Object();
     create.Set("url", "about:blank").Set("newWindow", true);
-    wkeWebView handle = view->Handle();
+    const LiveView live = view->Live();
     const int sent = m_cdp.SendWithReply(
         "Target.createTarget", create, "",
-        CdpConnection::OnReader{[this, handle](const Json& result) { OnTargetCreated(handle, result["targetId"].AsString()); }});
+        CdpConnection::OnReader{[this, live](const Json& result) { OnTargetCreated(live, result["targetId"].AsString()); }});
     if (sent) return;
     {
         std::lock_guard<std::mutex> lock(m_targetLock);
@@ -393,13 +394,13 @@ void Engine::RequestPage(WebView* view) {
     view->GoWithoutPage();
 }
 
-void Engine::OnPageReady(wkeWebView handle, const std::string& targetId, const std::string& session) {
-    WebView* view = Find(handle);
+void Engine::OnPageReady(const LiveView& live, const std::string& targetId, const std::string& session) {
+    WebView* view = live.Get();
     if (!view || view->Destroyed()) {
         CloseTarget(targetId, session);  // its view went while the page was being made
         return;
     }
-    auto page = std::make_shared<PageSession>(m_cdp, session, targetId, handle, view->HasNavigationHandler());
+    auto page = std::make_shared<PageSession>(m_cdp, session, targetId, view->Handle(), view->HasNavigationHandler());
     {
         std::lock_guard<std::mutex> lock(m_pagesLock);
         m_pages[session] = page;

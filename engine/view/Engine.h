@@ -18,9 +18,8 @@
 #include "engine/frames/ScreencastFrame.h"
 #include "engine/session/PageSession.h"
 #include "engine/view/ScriptValues.h"
+#include "engine/view/WebView.h"
 #include "platform/wke.h"
-
-class WebView;
 
 class Engine {
 public:
@@ -99,9 +98,9 @@ private:
     // Asks the browser for the view's page (the browser's first tab, while it is free); it
     // arrives through OnPageReady.
     void RequestPage(WebView* view);
-    void OnPageReady(wkeWebView handle, const std::string& targetId, const std::string& session);  // UI thread
+    void OnPageReady(const LiveView& live, const std::string& targetId, const std::string& session);  // UI thread
     // Reader thread: a page of ours was made, or a page attached; whichever comes second hands it over.
-    void OnTargetCreated(wkeWebView handle, const std::string& targetId);
+    void OnTargetCreated(const LiveView& live, const std::string& targetId);
     void OnPageAttached(const Json& params);
     // Closes a page of the browser that is no view, also one that waits for the debugger.
     void CloseTarget(const std::string& targetId, const std::string& session);
@@ -147,7 +146,7 @@ private:
     // the answer that named it, in whichever order they come; any other page is closed.
     std::mutex m_targetLock;  // guards the five below
     int m_creating = 0;       // Target.createTarget commands not yet answered
-    std::map<std::string, wkeWebView> m_createdFor;        // target id -> view, attach still to come
+    std::map<std::string, LiveView> m_createdFor;          // target id -> view, attach still to come
     std::map<std::string, std::string> m_attachedUnknown;  // target id -> session, not yet known as ours
     // The browser's first tab, running before the session began: the page of the first view
     // waiting then, which spares it the wait for a new window and its renderer. Empty once taken
