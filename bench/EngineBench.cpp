@@ -82,8 +82,24 @@ std::string ProcFile(const std::wstring& pid, const wchar_t* name) {
     return std::string(text, got);
 }
 
-// On-CPU time of every Linux process whose command line names `marker`, and of every process
-// below one (the browser's helpers do not all name the profile), from their scheduler statistics.
+// On-CPU time of every thread of a Linux process: a process's own schedstat is its main thread's
+// alone, and the browser does most of its work (compositing, capture, encoding) on others.
+ULONGLONG ThreadsCpuNs(const std::wstring& pid) {
+    ULONGLONG total = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((L"Z:\\proc\\" + pid + L"\\task\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (found.cFileName[0] < L'0' || found.cFileName[0] > L'9') continue;
+        total += _strtoui64(ProcFile(pid, (std::wstring(L"task\\") + found.cFileName + L"\\schedstat").c_str()).c_str(),
+                            nullptr, 10);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return total;
+}
+
+// On-CPU time of every thread of every Linux process whose command line names `marker`, and of
+// every process below one (the browser's helpers do not all name the profile).
 ULONGLONG LinuxCpuNs(const std::string& marker) {
     struct Process {
         std::wstring pid;
@@ -124,7 +140,7 @@ ULONGLONG LinuxCpuNs(const std::string& marker) {
     }
     ULONGLONG total = 0;
     for (const Process& process : all)
-        if (process.named) total += _strtoui64(ProcFile(process.pid, L"schedstat").c_str(), nullptr, 10);
+        if (process.named) total += ThreadsCpuNs(process.pid);
     return total;
 }
 
