@@ -30,7 +30,8 @@ UniqueHandle TakeLauncherMutex();
 void SetupSkin();
 
 // Loads node.dll from beside the program, its browser on the player's profile (emptied first when
-// `cleanProfile`), or tells the user that it is missing.
+// `cleanProfile`), or tells the user that it is missing. The pages play sound unless the
+// configuration's "MuteAudio" is "1".
 void EnsureWebEngine(bool cleanProfile);
 
 // The first window phase.

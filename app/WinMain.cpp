@@ -24,10 +24,11 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     // Before the engine: its browser uses the player's profile, which admits one browser.
     UniqueHandle mutex = TakeLauncherMutex();
     if (mutex) {
-        // The browser takes longest to be ready: it starts first, the skin loads meanwhile.
-        EnsureWebEngine(cleanProfile);
+        // The browser takes longest to be ready, and starts in the background as soon as the
+        // configuration it needs has been read (the skin's, from the program's resources).
         SetupSkin();
         CKuku::GetInstance()->LoadFile(L"config.xml");
+        EnsureWebEngine(cleanProfile);
         UpdateRelease release;
         const CDuiString url = CheckUpdate(&release);
 

@@ -135,6 +135,7 @@ typedef struct wkeSettings {
     // Optional: the user agent of every request of the browser from its start, unless a view is
     // given its own (wkeSetUserAgent); also what views report as theirs until then.
     const utf8* userAgent;
+    int muteAudio;  // nonzero: no page plays sound (without it pages play through the system's output)
 } wkeSettings;
 
 typedef void(WKE_CALL* wkeTitleChangedCallback)(wkeWebView webView, void* param, wkeString title);

@@ -68,7 +68,7 @@ std::wstring FindBrowser() {
 // (cookies, storage, databases) is the player's and stays.
 const wchar_t* const kBrowserSwitches[] = {
     L"--headless", L"--remote-debugging-pipe", L"--disable-gpu", L"--no-first-run", L"--no-default-browser-check",
-    L"--disable-sync", L"--disable-default-apps", L"--disable-crash-reporter", L"--mute-audio", L"--hide-scrollbars",
+    L"--disable-sync", L"--disable-default-apps", L"--disable-crash-reporter", L"--hide-scrollbars",
     L"--disable-features=Translate,MediaRouter,OptimizationHints", L"--disk-cache-size=268435456",
 };
 
@@ -119,6 +119,7 @@ std::wstring SwitchesText(const BrowserLaunch& launch, bool underWine) {
     if (underWine)
         for (const wchar_t* sw : kClosedNetworkSwitches) text += L" " + QuoteArgument(sw);
     if (!launch.userAgent.empty()) text += L" " + QuoteArgument(L"--user-agent=" + launch.userAgent);
+    if (launch.muteAudio) text += L" --mute-audio";
     return text;
 }
 

@@ -21,6 +21,7 @@ struct BrowserLaunch {
     // The user agent of every request it makes unless a page is given another, from its first
     // request on (workers and whatever runs before a page's own is set included); empty: its own.
     std::wstring userAgent;
+    bool muteAudio = false;  // the pages play no sound
 };
 
 class BrowserProcess {

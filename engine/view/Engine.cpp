@@ -59,6 +59,8 @@ bool Engine::Begin(const wkeSettings* settings) {
         settings->cleanProfile != 0;
     launch.userAgent =
         TextSetting(settings, &wkeSettings::userAgent, offsetof(wkeSettings, userAgent) + sizeof(const utf8*));
+    launch.muteAudio = settings && settings->size >= static_cast<int>(offsetof(wkeSettings, muteAudio) + sizeof(int)) &&
+                       settings->muteAudio != 0;
     if (launch.browser.empty() || launch.profile.empty() || !m_cdp.OpenDispatch()) return false;
     m_defaultUserAgent = ToUtf8(launch.userAgent.c_str());
     // The browser takes a second or two to start (more on a cold start), and the caller has

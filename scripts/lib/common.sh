@@ -8,7 +8,7 @@ ORVEL_WINESERVER=/usr/lib/wine/wineserver
 
 ORVEL_PACKAGES=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
                 libz-mingw-w64-dev googletest wine64 xvfb x11-utils xdotool python3 binutils-mingw-w64-i686
-                chromium openssl libnss3-tools)
+                chromium openssl libnss3-tools pulseaudio pulseaudio-utils)
 
 orvel_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 
@@ -116,6 +116,27 @@ orvel_start_wine() {
     sleep infinity >"$fifo" &
     ORVEL_KEEPALIVE_FEEDER=$!
     "$ORVEL_WINE64" cmd.exe <"$fifo" >/dev/null 2>&1 &
+}
+
+# A sound server of the run's own, playing into a null sink whose monitor the tests record: what
+# the launcher's browser plays (the browser inherits PULSE_SERVER through Wine). Exports
+# PULSE_SERVER and ORVEL_SOUND_MONITOR.
+orvel_start_sound() {
+    local dir="$ORVEL_BUILD/sound"
+    orvel_stop_sound
+    mkdir -p "$dir/runtime" && chmod 700 "$dir/runtime"
+    printf '%s\n' "load-module module-null-sink sink_name=orvel_sink" "set-default-sink orvel_sink" \
+        "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/runtime/native" >"$dir/default.pa"
+    HOME="$dir" XDG_RUNTIME_DIR="$dir/runtime" pulseaudio -n -F "$dir/default.pa" --exit-idle-time=-1 \
+        --daemonize=no --disallow-exit --log-target=file:"$dir/pulseaudio.log" </dev/null >/dev/null 2>&1 &
+    ORVEL_SOUND_PID=$!
+    export PULSE_SERVER="unix:$dir/runtime/native" ORVEL_SOUND_MONITOR=orvel_sink.monitor
+    orvel_wait_for 10 pactl info >/dev/null 2>&1 || { orvel_log "the sound server did not start"; return 1; }
+}
+
+orvel_stop_sound() {
+    [ -n "${ORVEL_SOUND_PID:-}" ] && kill "$ORVEL_SOUND_PID" 2>/dev/null || true
+    ORVEL_SOUND_PID=""
 }
 
 orvel_stop_wine() {

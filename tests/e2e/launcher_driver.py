@@ -16,8 +16,10 @@ import re
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
+import threading
 import time
 import urllib.request
 from pathlib import Path
@@ -524,6 +526,43 @@ class Session:
 
     def wait_dialog(self, seconds):
         return wait_for("message box", seconds, lambda: next(iter(self.windows(DIALOG_CLASS)), None))
+
+
+class SoundMonitor:
+    """Records what the run's sound server plays (scripts/lib/common.sh orvel_start_sound) while it
+    is open: the loudest 50 ms of it, as the RMS of 16-bit mono samples."""
+
+    CHUNK = 44100 // 20 * 2  # 50 ms of s16le mono at 44.1 kHz
+
+    def __init__(self):
+        monitor = os.environ.get("ORVEL_SOUND_MONITOR")
+        if not monitor or not os.environ.get("PULSE_SERVER"):
+            raise Failure("no sound server for the run (scripts/test starts one)")
+        self.loudest = 0.0
+        self.recorder = subprocess.Popen(["parec", "-d", monitor, "--raw", "--format=s16le", "--rate=44100",
+                                          "--channels=1", "--latency-msec=50"],
+                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.reader = threading.Thread(target=self.read, daemon=True)
+        self.reader.start()
+
+    def read(self):
+        while True:
+            chunk = self.recorder.stdout.read(self.CHUNK)
+            if not chunk:
+                return
+            count = len(chunk) // 2
+            samples = struct.unpack(f"<{count}h", chunk[:count * 2])
+            self.loudest = max(self.loudest, (sum(s * s for s in samples) / max(count, 1)) ** 0.5)
+
+    def wait_loud(self, what, seconds, floor=300):
+        """Waits until something at least `floor` loud has played (silence reads 0)."""
+        wait_for(what, seconds, lambda: self.loudest >= floor)
+        return self.loudest
+
+    def close(self):
+        self.recorder.terminate()
+        self.recorder.wait(10)
+        self.reader.join(10)
 
 
 def devtools_summary(path, last_lines=8):

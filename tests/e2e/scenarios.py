@@ -17,7 +17,7 @@ from urllib.parse import quote
 from launcher_driver import (AGENT, CLEAN_PROFILE, DIALOG_CLASS, EXIT_QUESTION, FIRST_WINDOW_SECONDS, GAME,
                              GAME_CLASS, GAME_TITLE, INSTALLER_SWITCHES, LOGIN_CLASS, NEWER_VERSION, OWN_VERSION,
                              POPUP_CLASS, PUBLISHER_URL, UPDATE_CLASS, UPDATE_FAILED, UPDATE_NOT_VERIFIED, Build,
-                             Failure, Session, bridge_button, close_game, document_value, game_centre, game_link,
+                             Failure, Session, SoundMonitor, bridge_button, close_game, document_value, game_centre, game_link,
                              installer_records, log, log_in, remembered, served_document, sha256_of, shell_records,
                              wait_for)
 
@@ -40,12 +40,20 @@ def login(build):
 
 
 def exit_confirmation(build):
-    """Closing the game asks with the page's callFlash text; No keeps the game, Yes ends the
-    launcher with exit code 0."""
+    """The game page plays its chime through the system's sound when the player clicks its world.
+    Closing the game asks with the page's callFlash text; No keeps the game, Yes ends the launcher
+    with exit code 0."""
     with Session(build, "exit-confirmation") as s:
         s.start_launcher()
         game = log_in(s)
-        close_game(s, game, "No")
+        sound = SoundMonitor()
+        try:
+            if sound.loudest:
+                raise Failure(f"sound before the click (RMS {sound.loudest:.0f})")
+            close_game(s, game, "No")  # its click on the game's world plays the chime
+            log(f"the chime played at RMS {sound.wait_loud('the game page chime from the sound server', 20):.0f}")
+        finally:
+            sound.close()
         if s.launcher.poll() is not None or not s.windows(GAME_CLASS, GAME_TITLE):
             raise Failure("No ended the game")
         close_game(s, game, "Yes")
