@@ -2,7 +2,6 @@
 #include "common/Dib.h"
 
 #include "game/RenderGDI.h"
-#include "platform/WkeInput.h"
 
 using wkefake::Call;
 using wkefake::CallsNamed;
@@ -42,15 +41,6 @@ bool HasCall(const std::string& name, const std::function<bool(const Call&)>& ma
 }
 
 }  // namespace
-
-TEST(KeyAndMouseFlags, TakeOnlyTheirBits) {
-    EXPECT_EQ(WkeKeyFlags(0), 0u);
-    EXPECT_EQ(WkeKeyFlags(1 << 30), 0x4000u);
-    EXPECT_EQ(WkeKeyFlags(1 << 24), 0x0100u);
-    EXPECT_EQ(WkeKeyFlags((1 << 30) | (1 << 24) | 0x001F0001), 0x4100u);
-    EXPECT_EQ(WkeMouseFlags(MK_LBUTTON | MK_SHIFT | MK_XBUTTON1 | MK_XBUTTON2), 0x05u);
-    EXPECT_EQ(WkeMouseFlags(MK_RBUTTON | MK_CONTROL | MK_MBUTTON), 0x1Au);
-}
 
 TEST_F(GameTest, HeldKeyRepeatsWithFlagAndExtendedKeysAreMarked) {
     Build();
