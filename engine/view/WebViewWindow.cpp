@@ -96,6 +96,11 @@ LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (onWindowClosing.fn && !onWindowClosing.fn(Handle(), onWindowClosing.param)) return 0;
         if (Engine* engine = Engine::Get()) engine->DestroyView(this);
         return 0;
+    case WM_NCDESTROY:
+        // Gone with its parent: the handle is no longer the view's to use or to destroy.
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        m_window = nullptr;
+        break;
     default:
         break;
     }
@@ -103,7 +108,7 @@ LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WebView::Show(bool show) {
-    if (m_window) ShowWindow(m_window, show ? SW_SHOW : SW_HIDE);
+    if (OwnWindowInUse()) ShowWindow(m_window, show ? SW_SHOW : SW_HIDE);
     SetPageVisible(show);
 }
 
@@ -128,9 +133,11 @@ void WebView::MoveToCenter() {
 }
 
 void WebView::SetHostWindow(HWND hwnd) {
-    // A caller that names another window as the view's own paints and feeds it itself.
-    if (m_window && hwnd != m_window) DestroyOwnWindow();
     m_host = hwnd;
+    // A caller that names another window paints and feeds the view through it. The view's own
+    // window steps aside, out of sight; it is still the view's (its caller may hold it) until the
+    // view goes, and the view's again when the caller names it or no window.
+    if (m_window && !OwnWindowInUse()) ShowWindow(m_window, SW_HIDE);
 }
 
 void WebView::SetTitle(const std::wstring& title) {

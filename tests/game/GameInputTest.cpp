@@ -175,11 +175,24 @@ TEST_F(GameTest, CommandsGoToTheHostUnchanged) {
     EXPECT_EQ(g_commands[0].second, 0x6789);
 }
 
+namespace {
+
+// The game window under the player's pointer is the view's own, whatever the engine made for the
+// view: nothing of it covers the game window, also once the page is shown again.
+bool GameWindowIsTheView(CGameWnd& game) {
+    POINT pt{100, 80};
+    return wkeGetHostHWND(game.WebView()) == game.GameWindow() &&
+           ChildWindowFromPointEx(game.GameWindow(), pt, CWP_SKIPINVISIBLE) == game.GameWindow();
+}
+
+}  // namespace
+
 // Minimised, the game's page is told it is hidden (it gets no frames and may pause itself);
 // restored, it is shown again.
 TEST_F(GameTest, RestorePassesThroughMaximisedAndThePageIsHiddenOnlyWhileMinimised) {
     Build();
     Show();
+    EXPECT_TRUE(GameWindowIsTheView(*m_game));
     EXPECT_NE(ViewState().shown, std::optional<bool>(false));
     ShowWindow(m_game->HostWindow(), SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(m_game->HostWindow()));
@@ -192,6 +205,7 @@ TEST_F(GameTest, RestorePassesThroughMaximisedAndThePageIsHiddenOnlyWhileMinimis
     EXPECT_FALSE(IsZoomed(m_game->HostWindow()));
     EXPECT_FALSE(IsIconic(m_game->HostWindow()));
     EXPECT_EQ(ViewState().shown, std::optional<bool>(true));
+    EXPECT_TRUE(GameWindowIsTheView(*m_game));
 }
 
 TEST_F(GameTest, CaretPlacesTheCandidateWindowBelowIt) {
