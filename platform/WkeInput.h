@@ -106,7 +106,7 @@ struct WkeWindowInputOptions {
 
 // The game window ("ORVEL_GAME"). The menu key reaches the game page as its context menu, with
 // the modifiers held (the message itself carries none). The window keeps its class's arrow over
-// the page: WM_SETCURSOR is the default processing's. Asian text input lists its candidates
+// the page: WM_SETCURSOR is the default processing's. An input method lists its candidates
 // below the page's caret, so the list never hides what is being typed.
 constexpr WkeWindowInputOptions kGameWindowInput{true, false, WkeImePlacement::CandidateBelowCaret};
 
