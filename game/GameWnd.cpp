@@ -120,6 +120,8 @@ void CGameWnd::Create() {
 void CGameWnd::CreateView(const CDuiString& title) {
     m_webView = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, m_hGameWnd, 0, 0, 640, 480);
     if (!m_webView) return;
+    // The game window is the view's: it paints the view's updates and feeds it its input, and the
+    // window the engine made for the view keeps out of sight until the view goes.
     wkeSetHandle(m_webView, m_hGameWnd);
     wkeSetWindowTitleW(m_webView, title.GetData());
     ApplyLauncherIdentity(m_webView);

@@ -75,7 +75,6 @@ private:
     LRESULT OnGameMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Input for the page; 0 when the page took it, else the default processing.
     LRESULT OnGameInput(UINT message, WPARAM wParam, LPARAM lParam);
-    void PlaceCandidateWindow();
 
     // Web engine handlers. `param` is the game window for the game view's own handlers and null
     // for those of popups (see FromParam).

@@ -57,3 +57,9 @@ int LoadWebEngine(const wkeSettings* settings) {
 bool IsWebEngineLoaded() { return g_engineLoaded; }
 
 void SetWebEngineLoaded(bool loaded) { g_engineLoaded = loaded; }
+
+WkeInputCalls WkeLoadedInputCalls() {
+    return WkeInputCalls{wkeFireMouseEvent,   wkeFireMouseWheelEvent, wkeFireKeyDownEvent, wkeFireKeyUpEvent,
+                         wkeFireKeyPressEvent, wkeFireContextMenuEvent, wkeSetFocus,        wkeKillFocus,
+                         wkeGetCaretRect,     wkeGetCursorInfoType};
+}

@@ -1,6 +1,7 @@
 // Loads the web engine DLL at run time and fills the process-wide entry points of wke.h.
 #pragma once
 
+#include "platform/WkeInput.h"
 #include "platform/wke.h"
 
 // Path handed to LoadLibraryW by LoadWebEngine. Points at "node.dll" until the entry points it
@@ -18,3 +19,6 @@ bool IsWebEngineLoaded();
 
 // For tests that install an in-process engine: marks the entry points as filled.
 void SetWebEngineLoaded(bool loaded);
+
+// The input entry points as they are now (loaded, stand-ins, or a test's engine), for the adapter.
+WkeInputCalls WkeLoadedInputCalls();

@@ -2,9 +2,9 @@
 
 #include "common/Dib.h"
 #include "common/TextConv.h"
+#include "platform/WebEngineLoader.h"
 #include "platform/WkeInput.h"
 
-#include <imm.h>
 #include <string.h>
 
 CWkeWebkitUI::CWkeWebkitUI() : m_hMemDC(CreateCompatibleDC(nullptr)), m_webView(wkeCreateWebView()) {}
@@ -109,36 +109,62 @@ void CWkeWebkitUI::SetWkeCallback(IWkeCallback* pCallback) { m_pCallback = pCall
 
 void CWkeWebkitUI::RunJS(const wchar_t* pstrScript) { wkeRunJS(m_webView, ToUtf8(pstrScript).c_str()); }
 
+namespace {
+
+// The control's event table: the page's input for one framework event, in view coordinates
+// (`origin` is the control's top-left corner). The framework has done what a window procedure
+// does with the messages (points, capture, focus, the wheel's direction), so its fields go on as
+// it gives them; only the moves' flags are masked. Events the table does not name give None.
+WkeInputEvent ControlInput(const TEventUI& event, POINT origin) {
+    WkeInputEvent input;
+    input.x = event.ptMouse.x - origin.x;
+    input.y = event.ptMouse.y - origin.y;
+    input.code = static_cast<unsigned>(static_cast<WORD>(event.chKey));
+    input.flags = event.wKeyState;
+    switch (event.Type) {
+    case UIEVENT_KEYDOWN:
+    case UIEVENT_KEYUP:
+    case UIEVENT_CHAR:
+        input.kind = event.Type == UIEVENT_KEYDOWN ? WkeInputEvent::KeyDown
+                     : event.Type == UIEVENT_KEYUP ? WkeInputEvent::KeyUp
+                                                   : WkeInputEvent::Char;
+        input.flags = static_cast<unsigned>(event.lParam);  // the message's whole lParam
+        break;
+    case UIEVENT_MOUSEMOVE:
+    case UIEVENT_MOUSELEAVE:
+    case UIEVENT_MOUSEENTER:
+        input.kind = WkeInputEvent::Mouse;
+        input.message = WM_MOUSEMOVE;
+        input.flags = WkeMouseFlags(event.wParam);
+        break;
+    case UIEVENT_BUTTONDOWN: input.kind = WkeInputEvent::Mouse; input.message = WM_LBUTTONDOWN; break;
+    case UIEVENT_BUTTONUP: input.kind = WkeInputEvent::Mouse; input.message = WM_LBUTTONUP; break;
+    case UIEVENT_RBUTTONDOWN: input.kind = WkeInputEvent::Mouse; input.message = WM_RBUTTONDOWN; break;
+    case UIEVENT_DBLCLICK: input.kind = WkeInputEvent::Mouse; input.message = WM_LBUTTONDBLCLK; break;
+    case UIEVENT_CONTEXTMENU:
+        input.kind = WkeInputEvent::ContextMenu;
+        input.flags = ContextMenuFlags(event.wParam);
+        break;
+    case UIEVENT_SCROLLWHEEL:
+        input.kind = WkeInputEvent::Wheel;
+        input.delta = WheelDelta(event.wParam);
+        break;
+    case UIEVENT_KILLFOCUS: input.kind = WkeInputEvent::KillFocus; break;
+    case UIEVENT_SETFOCUS: input.kind = WkeInputEvent::SetFocus; break;
+    default: break;
+    }
+    return input;
+}
+
+}  // namespace
+
 void CWkeWebkitUI::DoEvent(TEventUI& event) {
     if (!IsEnabled() || !IsVisible()) return;
+    if (event.Type == UIEVENT_SETCURSOR) return;  // the page's cursor stays
     const RECT rc = GetPos();
-    const int x = event.ptMouse.x - rc.left;
-    const int y = event.ptMouse.y - rc.top;
-    const unsigned key = static_cast<unsigned>(static_cast<WORD>(event.chKey));
-    const unsigned keyFlags = static_cast<unsigned>(event.lParam);
-    switch (event.Type) {
-        case UIEVENT_KEYDOWN: wkeFireKeyDownEvent(m_webView, key, keyFlags, false); break;
-        case UIEVENT_KEYUP: wkeFireKeyUpEvent(m_webView, key, keyFlags, false); break;
-        case UIEVENT_CHAR: wkeFireKeyPressEvent(m_webView, key, keyFlags, false); break;
-        case UIEVENT_MOUSEMOVE:
-        case UIEVENT_MOUSELEAVE:
-        case UIEVENT_MOUSEENTER:
-            wkeFireMouseEvent(m_webView, WM_MOUSEMOVE, x, y, WkeMouseFlags(event.wParam));
-            UpdateCursor();
-            break;
-        case UIEVENT_BUTTONDOWN: wkeFireMouseEvent(m_webView, WM_LBUTTONDOWN, x, y, event.wKeyState); break;
-        case UIEVENT_BUTTONUP: wkeFireMouseEvent(m_webView, WM_LBUTTONUP, x, y, event.wKeyState); break;
-        case UIEVENT_RBUTTONDOWN: wkeFireMouseEvent(m_webView, WM_RBUTTONDOWN, x, y, event.wKeyState); break;
-        case UIEVENT_DBLCLICK: wkeFireMouseEvent(m_webView, WM_LBUTTONDBLCLK, x, y, event.wKeyState); break;
-        case UIEVENT_CONTEXTMENU: wkeFireContextMenuEvent(m_webView, x, y, ContextMenuFlags(event.wParam)); break;
-        case UIEVENT_SCROLLWHEEL:
-            wkeFireMouseWheelEvent(m_webView, x, y, WheelDelta(event.wParam), event.wKeyState);
-            break;
-        case UIEVENT_KILLFOCUS: wkeKillFocus(m_webView); break;
-        case UIEVENT_SETFOCUS: wkeSetFocus(m_webView); break;
-        case UIEVENT_SETCURSOR: return;  // the page's cursor stays
-        default: break;
-    }
+    const WkeInputEvent input = ControlInput(event, POINT{rc.left, rc.top});
+    FireWkeInput(WkeLoadedInputCalls(), m_webView, input);
+    if (input.kind == WkeInputEvent::Mouse && input.message == WM_MOUSEMOVE) UpdateCursor();
     CControlUI::DoEvent(event);
 }
 
@@ -154,21 +180,10 @@ LRESULT CWkeWebkitUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bo
     }
     if (uMsg != WM_SETCURSOR && uMsg != WM_IME_STARTCOMPOSITION) return 0;
     if (GetManager()->FindControl(GetManager()->GetMousePos()) != this) return 0;
-    if (uMsg == WM_SETCURSOR) {
-        bHandled = true;
-        return 0;
-    }
-    const wkeRect caret = wkeGetCaretRect(m_webView);
-    const RECT rc = GetPos();
-    HWND hwnd = GetManager()->GetPaintWindow();
-    HIMC context = ImmGetContext(hwnd);
-    COMPOSITIONFORM form{};
-    form.dwStyle = CFS_POINT | CFS_FORCE_POSITION;
-    form.ptCurrentPos.x = rc.left + caret.x;
-    form.ptCurrentPos.y = rc.top + caret.y;
-    if (context) {
-        ImmSetCompositionWindow(context, &form);
-        ImmReleaseContext(hwnd, context);
+    if (uMsg == WM_IME_STARTCOMPOSITION) {
+        const RECT rc = GetPos();
+        PlaceWkeImeWindow(GetManager()->GetPaintWindow(), WkeImePlacement::CompositionAtCaret,
+                          wkeGetCaretRect(m_webView), POINT{rc.left, rc.top});
     }
     bHandled = true;
     return 0;
@@ -178,7 +193,7 @@ void CWkeWebkitUI::UpdateCursor() {
     const int type = wkeGetCursorInfoType(m_webView);
     if (type == m_nLastCursor) return;
     m_nLastCursor = type;
-    SetCursor(LoadCursorW(nullptr, WkeCursorId(type)));
+    SetWkeCursor(type);
 }
 
 CWkeWebkitUI* CWkeWebkitUI::Live(void* param) {

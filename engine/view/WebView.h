@@ -69,7 +69,8 @@ public:
     // Window and settings.
     void Show(bool show);
     void MoveToCenter();
-    HWND HostWindow() const { return m_window ? m_window : m_host; }
+    // The window the view is painted into and takes input from: its own while it is in use.
+    HWND HostWindow() const { return OwnWindowInUse() ? m_window : m_host; }
     void SetHostWindow(HWND hwnd);
     void SetTitle(const std::wstring& title);
     void SetName(const std::string& name) { m_name = name; }
@@ -153,6 +154,8 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateOwnWindow(wkeWindowType type, HWND parent, int x, int y, int width, int height);
+    // A window view's own window, unless the caller has named another one (SetHostWindow).
+    bool OwnWindowInUse() const { return m_window && (!m_host || m_host == m_window); }
     void DestroyOwnWindow();
     // Sends a command to the page, or keeps it for the page while there is none yet.
     void Send(const std::string& method, Json params = Json());

@@ -8,6 +8,27 @@ namespace {
 
 const wchar_t kViewWindowClass[] = L"WkeWebWindow";
 
+// The view's own input, as the adapter calls it: a window's messages reach only its live view.
+WebView* Of(wkeWebView handle) { return reinterpret_cast<WebView*>(handle); }
+bool WKE_CALL FireMouse(wkeWebView v, unsigned message, int x, int y, unsigned flags) {
+    return Of(v)->FireMouse(message, x, y, flags);
+}
+bool WKE_CALL FireWheel(wkeWebView v, int x, int y, int delta, unsigned flags) {
+    return Of(v)->FireWheel(x, y, delta, flags);
+}
+bool WKE_CALL FireKeyDown(wkeWebView v, unsigned key, unsigned flags, bool) { return Of(v)->FireKey(true, key, flags); }
+bool WKE_CALL FireKeyUp(wkeWebView v, unsigned key, unsigned flags, bool) { return Of(v)->FireKey(false, key, flags); }
+bool WKE_CALL FireChar(wkeWebView v, unsigned code, unsigned flags, bool) { return Of(v)->FireChar(code, flags); }
+bool WKE_CALL FireContextMenu(wkeWebView v, int x, int y, unsigned flags) {
+    return Of(v)->FireContextMenu(x, y, flags);
+}
+void WKE_CALL Focus(wkeWebView v) { Of(v)->SetFocus(true); }
+void WKE_CALL Blur(wkeWebView v) { Of(v)->SetFocus(false); }
+wkeRect WKE_CALL Caret(wkeWebView v) { return Of(v)->CaretRect(); }
+int WKE_CALL Cursor(wkeWebView v) { return Of(v)->CursorType(); }
+const WkeInputCalls kOwnInput{FireMouse, FireWheel, FireKeyDown, FireKeyUp, FireChar,
+                              FireContextMenu, Focus, Blur, Caret, Cursor};
+
 }  // namespace
 
 void WebView::CreateOwnWindow(wkeWindowType type, HWND parent, int x, int y, int width, int height) {
@@ -53,6 +74,8 @@ LRESULT CALLBACK WebView::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND hwnd = m_window;
+    LRESULT result = 0;
+    if (WkeWindowInput(kOwnInput, kEngineWindowInput, Handle(), hwnd, msg, wParam, lParam, &result)) return result;
     switch (msg) {
     case WM_PAINT: {
         PaintScope paint(hwnd);
@@ -69,53 +92,15 @@ LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             SetPageVisible(wParam != SIZE_MINIMIZED);
         if (LOWORD(lParam) > 0 && HIWORD(lParam) > 0) Resize(LOWORD(lParam), HIWORD(lParam));
         return 0;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK:
-        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
-            ::SetFocus(hwnd);
-            SetCapture(hwnd);
-        } else if (msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP) {
-            ReleaseCapture();
-        }
-        FireMouse(msg, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), WkeMouseFlags(wParam));
-        return 0;
-    case WM_MOUSEWHEEL: {
-        POINT pt{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        ScreenToClient(hwnd, &pt);
-        FireWheel(pt.x, pt.y, static_cast<short>(HIWORD(wParam)), WkeMouseFlags(LOWORD(wParam)));
-        return 0;
-    }
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-        FireKey(msg == WM_KEYDOWN, static_cast<unsigned>(wParam), WkeKeyFlags(lParam));
-        return 0;
-    case WM_CHAR:
-        FireChar(static_cast<unsigned>(wParam), WkeKeyFlags(lParam));
-        return 0;
-    case WM_SETCURSOR:
-        if (LOWORD(lParam) == HTCLIENT) {
-            ::SetCursor(LoadCursorW(nullptr, WkeCursorId(m_cursor)));
-            return TRUE;
-        }
-        break;
-    case WM_SETFOCUS:
-        SetFocus(true);
-        return 0;
-    case WM_KILLFOCUS:
-        SetFocus(false);
-        return 0;
     case WM_CLOSE:
         if (onWindowClosing.fn && !onWindowClosing.fn(Handle(), onWindowClosing.param)) return 0;
         if (Engine* engine = Engine::Get()) engine->DestroyView(this);
         return 0;
+    case WM_NCDESTROY:
+        // Gone with its parent: the handle is no longer the view's to use or to destroy.
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        m_window = nullptr;
+        break;
     default:
         break;
     }
@@ -123,7 +108,7 @@ LRESULT WebView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WebView::Show(bool show) {
-    if (m_window) ShowWindow(m_window, show ? SW_SHOW : SW_HIDE);
+    if (OwnWindowInUse()) ShowWindow(m_window, show ? SW_SHOW : SW_HIDE);
     SetPageVisible(show);
 }
 
@@ -148,9 +133,11 @@ void WebView::MoveToCenter() {
 }
 
 void WebView::SetHostWindow(HWND hwnd) {
-    // A caller that names another window as the view's own paints and feeds it itself.
-    if (m_window && hwnd != m_window) DestroyOwnWindow();
     m_host = hwnd;
+    // A caller that names another window paints and feeds the view through it. The view's own
+    // window steps aside, out of sight; it is still the view's (its caller may hold it) until the
+    // view goes, and the view's again when the caller names it or no window.
+    if (m_window && !OwnWindowInUse()) ShowWindow(m_window, SW_HIDE);
 }
 
 void WebView::SetTitle(const std::wstring& title) {

@@ -606,12 +606,32 @@ TEST_F(EngineBrowserTest, PopupWindowViewPaintsItsWindowAndTakesItsInput) {
                                   nullptr);
     wkeWebView child = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, parent, 0, 0, 200, 100);
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(GetParent(wkeGetHostHWND(child)), parent);
-    // A caller that names its own window as the view's takes over painting and input.
+    const HWND own = wkeGetHostHWND(child);
+    EXPECT_EQ(GetParent(own), parent);
+    // Shown in its parent (which itself is not on the screen).
+    auto shown = [own] { return (GetWindowLongW(own, GWL_STYLE) & WS_VISIBLE) != 0; };
+    EXPECT_TRUE(shown());
+    // A caller that names its own window as the view's takes over painting and input. The view's
+    // window steps aside, out of sight also when the view is shown, and stays a window for whoever
+    // holds it until the view goes; named again, it is the view's window once more.
     wkeSetHandle(child, parent);
     EXPECT_EQ(wkeGetHostHWND(child), parent);
+    EXPECT_TRUE(IsWindow(own));
+    wkeShowWindow(child, true);
+    EXPECT_FALSE(shown());
+    wkeSetHandle(child, own);
+    EXPECT_EQ(wkeGetHostHWND(child), own);
+    wkeShowWindow(child, true);
+    EXPECT_TRUE(shown());
     wkeDestroyWebView(child);
+    EXPECT_FALSE(IsWindow(own));
+    // A view whose window went with its parent has none left to give out or to destroy.
+    wkeWebView orphan = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, parent, 0, 0, 200, 100);
+    ASSERT_NE(orphan, nullptr);
+    EXPECT_TRUE(IsWindow(wkeGetHostHWND(orphan)));
     DestroyWindow(parent);
+    EXPECT_EQ(wkeGetHostHWND(orphan), nullptr);
+    wkeDestroyWebView(orphan);
     wkeDestroyWebView(view);
     EXPECT_FALSE(IsWindow(window));
 }

@@ -2,7 +2,6 @@
 #include "common/Dib.h"
 
 #include "game/RenderGDI.h"
-#include "platform/WkeInput.h"
 
 using wkefake::Call;
 using wkefake::CallsNamed;
@@ -42,15 +41,6 @@ bool HasCall(const std::string& name, const std::function<bool(const Call&)>& ma
 }
 
 }  // namespace
-
-TEST(KeyAndMouseFlags, TakeOnlyTheirBits) {
-    EXPECT_EQ(WkeKeyFlags(0), 0u);
-    EXPECT_EQ(WkeKeyFlags(1 << 30), 0x4000u);
-    EXPECT_EQ(WkeKeyFlags(1 << 24), 0x0100u);
-    EXPECT_EQ(WkeKeyFlags((1 << 30) | (1 << 24) | 0x001F0001), 0x4100u);
-    EXPECT_EQ(WkeMouseFlags(MK_LBUTTON | MK_SHIFT | MK_XBUTTON1 | MK_XBUTTON2), 0x05u);
-    EXPECT_EQ(WkeMouseFlags(MK_RBUTTON | MK_CONTROL | MK_MBUTTON), 0x1Au);
-}
 
 TEST_F(GameTest, HeldKeyRepeatsWithFlagAndExtendedKeysAreMarked) {
     Build();
@@ -185,11 +175,24 @@ TEST_F(GameTest, CommandsGoToTheHostUnchanged) {
     EXPECT_EQ(g_commands[0].second, 0x6789);
 }
 
+namespace {
+
+// The game window under the player's pointer is the view's own, whatever the engine made for the
+// view: nothing of it covers the game window, also once the page is shown again.
+bool GameWindowIsTheView(CGameWnd& game) {
+    POINT pt{100, 80};
+    return wkeGetHostHWND(game.WebView()) == game.GameWindow() &&
+           ChildWindowFromPointEx(game.GameWindow(), pt, CWP_SKIPINVISIBLE) == game.GameWindow();
+}
+
+}  // namespace
+
 // Minimised, the game's page is told it is hidden (it gets no frames and may pause itself);
 // restored, it is shown again.
 TEST_F(GameTest, RestorePassesThroughMaximisedAndThePageIsHiddenOnlyWhileMinimised) {
     Build();
     Show();
+    EXPECT_TRUE(GameWindowIsTheView(*m_game));
     EXPECT_NE(ViewState().shown, std::optional<bool>(false));
     ShowWindow(m_game->HostWindow(), SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(m_game->HostWindow()));
@@ -202,6 +205,7 @@ TEST_F(GameTest, RestorePassesThroughMaximisedAndThePageIsHiddenOnlyWhileMinimis
     EXPECT_FALSE(IsZoomed(m_game->HostWindow()));
     EXPECT_FALSE(IsIconic(m_game->HostWindow()));
     EXPECT_EQ(ViewState().shown, std::optional<bool>(true));
+    EXPECT_TRUE(GameWindowIsTheView(*m_game));
 }
 
 TEST_F(GameTest, CaretPlacesTheCandidateWindowBelowIt) {

@@ -71,9 +71,6 @@ protected:
         Show();
         // Other test processes share the display: keep their windows from covering this one.
         SetWindowPos(m_game->HostWindow(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        // The double's own view window paints nothing and covers the game window, which clips its
-        // children.
-        ShowWindow(ViewState().hostWindow, SW_HIDE);
         PumpPending();
         return m_game->GameWindow();
     }

@@ -26,6 +26,11 @@ constexpr wchar_t kWebWindowClass[] = L"OrvelFakeWebWindow";
 Recorder OnView(const char* name, wkeWebView view) { return Recorder(name, view, true); }
 Recorder Plain(const char* name) { return Recorder(name, nullptr, false); }
 
+// A web window's own window, unless the caller has named another one with wkeSetHandle.
+bool OwnWindowInUse(const ViewState& view) {
+    return view.hostWindow && (!view.handle || view.handle == view.hostWindow);
+}
+
 void RegisterWebWindowClass() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -112,7 +117,7 @@ void WKE_CALL ENTRY(wkeShowWindow)(wkeWebView webView, bool show) {
     OnView("wkeShowWindow", webView).Bool(show);
     if (ViewState* view = Live(webView)) {
         view->shown = show;
-        if (view->hostWindow) ShowWindow(view->hostWindow, show ? SW_SHOW : SW_HIDE);
+        if (OwnWindowInUse(*view)) ShowWindow(view->hostWindow, show ? SW_SHOW : SW_HIDE);
     }
 }
 
@@ -131,12 +136,17 @@ void WKE_CALL ENTRY(wkeMoveToCenter)(wkeWebView webView) {
 HWND WKE_CALL ENTRY(wkeGetHostHWND)(wkeWebView webView) {
     OnView("wkeGetHostHWND", webView);
     ViewState* view = Live(webView);
-    return view ? view->hostWindow : nullptr;
+    if (!view) return nullptr;
+    return OwnWindowInUse(*view) ? view->hostWindow : view->handle;
 }
 
 void WKE_CALL ENTRY(wkeSetHandle)(wkeWebView webView, HWND wnd) {
     OnView("wkeSetHandle", webView).Ptr(wnd);
-    if (ViewState* view = Live(webView)) view->handle = wnd;
+    ViewState* view = Live(webView);
+    if (!view) return;
+    view->handle = wnd;
+    // As the engine does: a window view given another window leaves its own to it, hidden.
+    if (view->hostWindow && !OwnWindowInUse(*view)) ShowWindow(view->hostWindow, SW_HIDE);
 }
 
 void WKE_CALL ENTRY(wkeSetWindowTitle)(wkeWebView webView, const utf8* title) {

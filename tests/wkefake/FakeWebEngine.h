@@ -63,8 +63,8 @@ struct View {
     int windowType = -1;              // as given to wkeCreateWebWindow
     HWND parent = nullptr;            // as given to wkeCreateWebWindow
     RECT createRect{};                // x, y, x + width, y + height as given to wkeCreateWebWindow
-    HWND hostWindow = nullptr;        // the real window of a web window (what wkeGetHostHWND gives)
-    HWND handle = nullptr;            // from wkeSetHandle
+    HWND hostWindow = nullptr;        // the real window of a web window (hidden once another is named)
+    HWND handle = nullptr;            // from wkeSetHandle; wkeGetHostHWND gives it once it names another
     std::string userAgent, language, name, title;  // narrow texts as passed
     std::wstring titleW;              // from wkeSetWindowTitleW
     std::optional<bool> cspCheck, npapi, transparent, shown;
