@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "common/TextConv.h"
+#include "core/ConfigKeys.h"
 #include "core/Kuku.h"
 #include "core/LauncherFolders.h"
 #include "core/UserAgent.h"
@@ -52,7 +53,7 @@ void EnsureWebEngine(bool cleanProfile) {
     settings.cleanProfile = cleanProfile ? 1 : 0;
     // From the browser's first request on, whatever sends it (a page's workers too).
     settings.userAgent = kLauncherUserAgent;
-    settings.muteAudio = wcscmp(ConfigValue(L"MuteAudio"), L"1") == 0 ? 1 : 0;
+    settings.muteAudio = wcscmp(ConfigValue(ConfigKey::kMuteAudio), L"1") == 0 ? 1 : 0;
     g_webEngineDllPath = path.GetData();
     LoadWebEngine(&settings);
     // The path lives only for this call.

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "core/ConfigKeys.h"
 #include "core/Kuku.h"
 
 namespace {
@@ -33,7 +34,7 @@ void ReportRefusal(const jsCallerInfo* caller, const wchar_t* reason) {
 
 std::vector<WebOrigin> ConfiguredTrustedOrigins() {
     std::vector<std::wstring> refused;
-    std::vector<WebOrigin> origins = ParseOriginList(CKuku::GetInstance()->Get(L"TrustedOrigins"), &refused);
+    std::vector<WebOrigin> origins = ParseOriginList(CKuku::GetInstance()->Get(ConfigKey::kTrustedOrigins), &refused);
     for (const std::wstring& entry : refused) {
         const std::wstring line = L"OrvelClient: TrustedOrigins entry ignored: " + Bounded(entry.c_str()) + L"\n";
         OutputDebugStringW(line.c_str());

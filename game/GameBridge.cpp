@@ -6,6 +6,7 @@
 #include "common/ModulePath.h"
 #include "common/TextConv.h"
 #include "core/BridgeTrust.h"
+#include "core/ConfigKeys.h"
 #include "core/GameAddress.h"
 #include "core/Kuku.h"
 #include "core/PublisherAddress.h"
@@ -76,7 +77,7 @@ CDuiString CGameWnd::CallFlash(const wchar_t* name) {
 bool CGameWnd::ConfirmExit() {
     CDuiString text = CallFlash(L"getUnfinishedInfo");
     text += L"\n";
-    text += ConfigValue(L"ExitSTR");
+    text += ConfigValue(ConfigKey::kExitQuestion);
     text += L"\n";
     return MessageBoxW(m_hHostWnd, text.GetData(), L"", MB_YESNO) == IDYES;
 }

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "core/ConfigKeys.h"
 #include "core/GameAddress.h"
 #include "core/Kuku.h"
 #include "game/GameBridge.h"
@@ -82,7 +83,7 @@ void CGameWnd::RegisterWindowClasses() {
 }
 
 void CGameWnd::Create() {
-    const CDuiString title = ConfigValue(L"Title");
+    const CDuiString title = ConfigValue(ConfigKey::kTitle);
     RegisterWindowClasses();
 
     if (!m_hHostWnd) {
@@ -137,14 +138,14 @@ void CGameWnd::CreateView(const CDuiString& title) {
 
 void CGameWnd::PlaceHostWindow() {
     // "GameW"/"GameH" are the inner size of the game area; the defaults are outer sizes.
-    const wchar_t* gameW = ConfigValue(L"GameW");
-    const wchar_t* gameH = ConfigValue(L"GameH");
+    const wchar_t* gameW = ConfigValue(ConfigKey::kGameWidth);
+    const wchar_t* gameH = ConfigValue(ConfigKey::kGameHeight);
     const int frame = GetSystemMetrics(SM_CXFRAME);
     const int width = *gameW ? SizeValue(gameW) + 2 * frame : kDefaultOuterWidth;
     const int height = *gameH ? SizeValue(gameH) + GetSystemMetrics(SM_CYCAPTION) + 2 * frame : kDefaultOuterHeight;
     MoveWindow(m_hHostWnd, 0, 0, width, height, TRUE);
 
-    if (wcscmp(ConfigValue(L"LockSize"), L"1") == 0) {
+    if (wcscmp(ConfigValue(ConfigKey::kLockSize), L"1") == 0) {
         LONG style = GetWindowLongW(m_hHostWnd, GWL_STYLE);
         SetWindowLongW(m_hHostWnd, GWL_STYLE, style & ~(WS_THICKFRAME | WS_MAXIMIZEBOX));
     }

@@ -1,6 +1,7 @@
 #include "login/LoginWnd.h"
 
 #include "core/BridgeTrust.h"
+#include "core/ConfigKeys.h"
 #include "core/GameAddress.h"
 #include "core/Kuku.h"
 #include "webview/PopupWindow.h"
@@ -69,7 +70,7 @@ void CLoginWnd::InitWindow() {
     CControlUI* login = m_pm.FindControl(L"login");
     m_pWebView = login ? static_cast<CWkeWebkitUI*>(login->GetInterface(L"WkeBrowser")) : nullptr;
 
-    const wchar_t* loginUrl = ConfigValue(L"LoginURL");
+    const wchar_t* loginUrl = ConfigValue(ConfigKey::kLoginPage);
     // Without the page the window still shows its buttons; nothing can log in.
     if (m_pWebView) {
         ApplyLauncherIdentity(m_pWebView->GetWebView());
@@ -89,8 +90,16 @@ void CLoginWnd::OnClick(TNotifyUI& msg) {
         PostQuitMessage(0);
     } else if (sender == m_pMinBtn) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    } else if (sender == m_pBtn1 || sender == m_pBtn2 || sender == m_pBtn3 || sender == m_pBtn4) {
-        OpenLinkPopup(ConfigValue(sender->GetName().GetData()));
+    } else if (sender == m_pBtn1) {
+        // Each link button opens its configured page: the configuration key is its own, not the
+        // control's name, though the two are the same text in the shipped skin.
+        OpenLinkPopup(ConfigValue(ConfigKey::kHomePage));
+    } else if (sender == m_pBtn2) {
+        OpenLinkPopup(ConfigValue(ConfigKey::kPaymentPage));
+    } else if (sender == m_pBtn3) {
+        OpenLinkPopup(ConfigValue(ConfigKey::kFanPage));
+    } else if (sender == m_pBtn4) {
+        OpenLinkPopup(ConfigValue(ConfigKey::kSupportPage));
     }
 }
 
@@ -179,7 +188,8 @@ jsValue WKE_CALL OnAppLoadGame(jsExecState es) {
     // The bindings are global and outlive the login window: only the login page's own main frame,
     // in the login view while the window lives, may hand over an address.
     CWkeWebkitUI* control = g_pLoginWnd ? g_pLoginWnd->GetWebViewControl() : nullptr;
-    if (!IsTrustedBridgeCall(es, control ? control->GetWebView() : nullptr, ConfigValue(L"LoginURL"))) return jsUndefined();
+    if (!IsTrustedBridgeCall(es, control ? control->GetWebView() : nullptr, ConfigValue(ConfigKey::kLoginPage)))
+        return jsUndefined();
     if (jsArgCount(es) == 0) return jsUndefined();
     const jsValue arg = jsArg(es, 0);
     if (!jsIsString(arg)) return jsUndefined();

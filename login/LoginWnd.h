@@ -49,7 +49,9 @@ private:
     // Opens a centred popup of the standard link size and loads `url` into it.
     void OpenLinkPopup(const wchar_t* url);
 
-    CControlUI* m_pBtn1 = nullptr;  // link buttons "Btn1" to "Btn4"; not owned, null when absent
+    // The link buttons, controls "Btn1" to "Btn4" of the skin; not owned, null when absent. They
+    // open the pages of ConfigKey::kHomePage, kPaymentPage, kFanPage and kSupportPage.
+    CControlUI* m_pBtn1 = nullptr;
     CControlUI* m_pBtn2 = nullptr;
     CControlUI* m_pBtn3 = nullptr;
     CControlUI* m_pBtn4 = nullptr;

@@ -1,6 +1,7 @@
 #include "update/UpdateWnd.h"
 
 #include "common/WebOrigin.h"
+#include "core/ConfigKeys.h"
 #include "core/Kuku.h"
 
 #include <shellapi.h>
@@ -59,14 +60,14 @@ LRESULT CUpdateWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& 
 
 void CUpdateWnd::OnDownloadFinished(UpdateOutcome outcome) {
     if (outcome == UpdateOutcome::DownloadFailed) {
-        MessageBoxW(GetHWND(), ConfigValue(L"UpdateFailed"), L"ERROR", MB_OK);
+        MessageBoxW(GetHWND(), ConfigValue(ConfigKey::kUpdateFailedText), L"ERROR", MB_OK);
         ShellExecuteW(GetHWND(), L"OPEN", m_strUpdateUrl.GetData(), nullptr, nullptr, SW_SHOW);
     } else if (outcome == UpdateOutcome::NotVerified) {
         // The refused file's address must not reach the player: the publisher's home page (the
         // login window's first link) is where the genuine installer is to be had.
-        const wchar_t* text = ConfigValue(L"UpdateNotVerified");
+        const wchar_t* text = ConfigValue(ConfigKey::kUpdateNotVerifiedText);
         MessageBoxW(GetHWND(), *text ? text : kNotVerifiedFallback, L"ERROR", MB_OK);
-        const std::wstring home = ConfigValue(L"Btn1");
+        const std::wstring home = ConfigValue(ConfigKey::kHomePage);
         if (OriginOf(home)) ShellExecuteW(GetHWND(), L"OPEN", home.c_str(), nullptr, nullptr, SW_SHOW);
     }
     Close(1);

@@ -1,12 +1,13 @@
 #include "webview/PopupWindow.h"
 
 #include "common/TextConv.h"
+#include "core/ConfigKeys.h"
 #include "core/Kuku.h"
 #include "core/UserAgent.h"
 
 void ApplyLauncherIdentity(wkeWebView view) {
     wkeSetUserAgent(view, kLauncherUserAgent);
-    const wchar_t* language = ConfigValue(L"Language");
+    const wchar_t* language = ConfigValue(ConfigKey::kLanguage);
     if (*language) wkeSetLanguage(view, WideToMultiByte(language, CP_ACP).c_str());
 }
 
@@ -16,7 +17,7 @@ wkeWebView CreatePopupWindow(const wkeWindowFeatures* features, const PopupHandl
     wkeWebView popup = wkeCreateWebWindow(WKE_WINDOW_TYPE_POPUP, nullptr, features->x, features->y,
                                           features->width, features->height);
     if (!popup) return nullptr;
-    wkeSetWindowTitle(popup, ToUtf8(ConfigValue(L"Title")).c_str());
+    wkeSetWindowTitle(popup, ToUtf8(ConfigValue(ConfigKey::kTitle)).c_str());
     wkeOnCreateView(popup, handlers.onCreateView, handlers.param);
     wkeOnAlertBox(popup, handlers.onAlert, handlers.param);
     if (handlers.onConsole) wkeOnConsole(popup, handlers.onConsole, handlers.param);

@@ -2,6 +2,10 @@
 // private DevTools pipe. It ends with the process that uses the engine, however that ends: on
 // Windows its processes belong to a kill-on-close job; under Wine the pipe's end makes it quit,
 // and a small watchdog shell tidies up after it.
+//
+// This unit holds what every start shares (discovery, the profile, the switches) and chooses the
+// start; the two starts are units of their own (BrowserStart.h): NativeStart.cpp, the Windows
+// one, and WineStart.cpp, the Wine one with its watchdog script (wine-watchdog.sh).
 #pragma once
 
 #include <windows.h>
@@ -24,6 +28,15 @@ struct BrowserLaunch {
     bool muteAudio = false;  // the pages play no sound
 };
 
+// What a start leaves behind, as far as it got (a start that failed may still leave a process for
+// Stop to wait for). Ends in the reverse order of its members.
+struct BrowserRun {
+    UniqueHandle process;                   // owned: the watchdog (Wine) or the browser (Windows)
+    std::unique_ptr<WinsockScope> winsock;  // owned: the Wine start's use of sockets (Wine only)
+    UniqueHandle job;                       // owned: kill-on-close job (Windows only)
+    std::unique_ptr<PipeStream> stream;     // owned until taken
+};
+
 class BrowserProcess {
 public:
     // The browser to start: `override` when not empty, else the first one found in the usual
@@ -34,26 +47,21 @@ public:
     // after the program that uses the engine.
     static std::wstring DefaultProfile();
 
-    // Starts the browser and connects its DevTools pipe, waiting at most `timeoutMs` for that. A
+    // Starts the browser and connects its DevTools pipe, waiting at most `timeoutMs` for that.
+    // The Wine start is taken only under Wine, for a browser that is not a Windows program; a
     // Windows program (an .exe that exists as such) is started natively, also under Wine. Any
     // thread; the other members are used only after it returned.
     bool Start(const BrowserLaunch& launch, DWORD timeoutMs);
 
     // The connected pipe, once; null before a successful Start.
-    std::unique_ptr<PipeStream> TakeStream() { return std::move(m_stream); }
+    std::unique_ptr<PipeStream> TakeStream() { return std::move(m_run.stream); }
 
     // Lets go of the browser's processes (the job ends them on Windows; the pipe's end does it
     // under Wine, once its owner has shut it down) and waits a little for the starter to end.
     void Stop();
 
 private:
-    bool StartUnderWine(const BrowserLaunch& launch, DWORD timeoutMs);
-    bool StartNative(const BrowserLaunch& launch);
-
-    UniqueHandle m_process;     // owned: the watchdog (Wine) or the browser (Windows)
-    WinsockScope m_winsock;
-    UniqueHandle m_job;         // owned: kill-on-close job (Windows only)
-    std::unique_ptr<PipeStream> m_stream;  // owned until taken
+    BrowserRun m_run;
 };
 
 // Whether this process runs under Wine (and so can start Linux programs by their Unix path).

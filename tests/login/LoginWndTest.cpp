@@ -5,6 +5,7 @@
 
 #include <imm.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace logintest;
@@ -21,7 +22,9 @@ const char kUserAgent[] =
 
 // Centres of the skin's buttons, in client coordinates.
 constexpr POINT kBtn1{260 + 55, 90 + 18};
+constexpr POINT kBtn2{380 + 55, 90 + 18};
 constexpr POINT kBtn3{500 + 55, 90 + 18};
+constexpr POINT kBtn4{620 + 55, 90 + 18};
 constexpr POINT kCloseBtn{895 + 17, 40 + 17};
 constexpr POINT kMinBtn{850 + 14, 45 + 14};
 
@@ -138,10 +141,21 @@ TEST_F(LoginWindow, LinkButtonsOpenTheirConfiguredPageInACentredPopup) {
     EXPECT_EQ(popup->lastUrl, CKuku::GetInstance()->Get(L"Btn1"));
     EXPECT_EQ(LastCall("wkeMoveToCenter")->view, wkefake::LastView());
 
-    ClickAt(hwnd, kBtn3.x, kBtn3.y);
-    PumpPending();
-    ASSERT_EQ(wkefake::Views().size(), views + 2);
-    EXPECT_EQ(wkefake::FindView(wkefake::LastView())->lastUrl, CKuku::GetInstance()->Get(L"Btn3"));
+    // Each of the others opens its own page: the config.xml key of the same text as the button's name.
+    const struct {
+        POINT at;
+        const wchar_t* key;
+    } others[] = {{kBtn2, L"Btn2"}, {kBtn3, L"Btn3"}, {kBtn4, L"Btn4"}};
+    std::vector<std::wstring> pages = {popup->lastUrl};
+    for (const auto& button : others) {
+        ClickAt(hwnd, button.at.x, button.at.y);
+        PumpPending();
+        ASSERT_EQ(wkefake::Views().size(), views + pages.size() + 1) << button.key;
+        EXPECT_STRNE(CKuku::GetInstance()->Get(button.key), L"") << button.key;
+        EXPECT_EQ(wkefake::FindView(wkefake::LastView())->lastUrl, CKuku::GetInstance()->Get(button.key)) << button.key;
+        EXPECT_EQ(std::find(pages.begin(), pages.end(), wkefake::FindView(wkefake::LastView())->lastUrl), pages.end());
+        pages.push_back(wkefake::FindView(wkefake::LastView())->lastUrl);
+    }
     // The login page itself stays where it was.
     EXPECT_EQ(wkefake::FindView(loginView)->lastUrl, CKuku::GetInstance()->Get(L"LoginURL"));
 }
