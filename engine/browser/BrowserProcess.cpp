@@ -62,12 +62,14 @@ std::wstring FindBrowser() {
     return std::wstring();
 }
 
-// Switches of every start: a browser without windows of its own (headless, drawing in software)
-// that asks nothing of the player (no first-run steps, no sync, no default-browser question, no
-// crash uploads), driven over its DevTools pipe. The cache is bounded; the rest of the profile
-// (cookies, storage, databases) is the player's and stays.
+// Switches of every start: a browser without windows of its own (headless) that asks nothing of
+// the player (no first-run steps, no sync, no default-browser question, no crash uploads), driven
+// over its DevTools pipe. The cache is bounded; the rest of the profile (cookies, storage,
+// databases) is the player's and stays. On Windows it draws with the player's graphics card
+// (WebGL games need it), and falls back to its own software renderer when the card's process
+// fails to start.
 const wchar_t* const kBrowserSwitches[] = {
-    L"--headless", L"--remote-debugging-pipe", L"--disable-gpu", L"--no-first-run", L"--no-default-browser-check",
+    L"--headless", L"--remote-debugging-pipe", L"--no-first-run", L"--no-default-browser-check",
     L"--disable-sync", L"--disable-default-apps", L"--disable-crash-reporter", L"--hide-scrollbars",
     L"--disable-features=Translate,MediaRouter,OptimizationHints", L"--disk-cache-size=268435456",
 };
@@ -76,7 +78,10 @@ const wchar_t* const kBrowserSwitches[] = {
 // have no way out to the internet, so the browser's own requests (component and list updates,
 // background fetches) could only fail, again and again. A browser on a player's Windows keeps
 // them: they bring it certificate revocation lists and safe-browsing data.
-const wchar_t* const kClosedNetworkSwitches[] = {L"--disable-background-networking", L"--disable-component-update"};
+// And a Linux browser under Wine draws in software: the machines it runs on here have no graphics
+// card to give it.
+const wchar_t* const kWineSwitches[] = {L"--disable-background-networking", L"--disable-component-update",
+                                        L"--disable-gpu"};
 
 // Whether `path` names a Windows program (rather than a Linux one by its Unix path).
 bool IsWindowsProgram(const std::wstring& path) {
@@ -127,7 +132,7 @@ std::wstring SwitchesText(const BrowserLaunch& launch, bool underWine) {
     std::wstring text;
     for (const wchar_t* sw : kBrowserSwitches) text += L" " + QuoteArgument(sw);
     if (underWine)
-        for (const wchar_t* sw : kClosedNetworkSwitches) text += L" " + QuoteArgument(sw);
+        for (const wchar_t* sw : kWineSwitches) text += L" " + QuoteArgument(sw);
     if (!launch.userAgent.empty()) text += L" " + QuoteArgument(L"--user-agent=" + launch.userAgent);
     if (launch.muteAudio) text += L" --mute-audio";
     return text;

@@ -150,6 +150,17 @@ void WebView::Resize(int width, int height) {
     m_height = height;
     Json metrics = Json::Object();
     metrics.Set("width", width).Set("height", height).Set("deviceScaleFactor", 1).Set("mobile", false);
+    // The page's screen is the monitor its window is on (the primary one while it has none), not
+    // the headless browser's own small one: games size themselves, and go fullscreen, by it.
+    const HWND window = HostWindow();
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                               : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY),
+                        &monitor)) {
+        metrics.Set("screenWidth", static_cast<int>(monitor.rcMonitor.right - monitor.rcMonitor.left));
+        metrics.Set("screenHeight", static_cast<int>(monitor.rcMonitor.bottom - monitor.rcMonitor.top));
+    }
     Send("Emulation.setDeviceMetricsOverride", metrics);
 }
 

@@ -138,6 +138,7 @@ void WebView::SetHostWindow(HWND hwnd) {
     // window steps aside, out of sight; it is still the view's (its caller may hold it) until the
     // view goes, and the view's again when the caller names it or no window.
     if (m_window && !OwnWindowInUse()) ShowWindow(m_window, SW_HIDE);
+    Resize(m_width, m_height);  // the page's screen is that window's monitor
 }
 
 void WebView::SetTitle(const std::wstring& title) {

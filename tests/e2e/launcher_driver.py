@@ -530,15 +530,17 @@ class Session:
 
 class SoundMonitor:
     """Records what the run's sound server plays (scripts/lib/common.sh orvel_start_sound) while it
-    is open: the loudest 50 ms of it, as the RMS of 16-bit mono samples."""
+    is open: the loudest 50 ms of it, as the RMS of 16-bit mono samples, and its pitch."""
 
-    CHUNK = 44100 // 20 * 2  # 50 ms of s16le mono at 44.1 kHz
+    RATE = 44100
+    CHUNK = RATE // 20 * 2  # 50 ms of s16le mono
 
     def __init__(self):
         monitor = os.environ.get("ORVEL_SOUND_MONITOR")
         if not monitor or not os.environ.get("PULSE_SERVER"):
             raise Failure("no sound server for the run (scripts/test starts one)")
         self.loudest = 0.0
+        self.pitch = 0.0  # Hz, of the loudest 50 ms, from its zero crossings
         self.recorder = subprocess.Popen(["parec", "-d", monitor, "--raw", "--format=s16le", "--rate=44100",
                                           "--channels=1", "--latency-msec=50"],
                                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -552,12 +554,20 @@ class SoundMonitor:
                 return
             count = len(chunk) // 2
             samples = struct.unpack(f"<{count}h", chunk[:count * 2])
-            self.loudest = max(self.loudest, (sum(s * s for s in samples) / max(count, 1)) ** 0.5)
+            loudness = (sum(s * s for s in samples) / max(count, 1)) ** 0.5
+            if loudness > self.loudest:
+                crossings = sum(1 for a, b in zip(samples, samples[1:]) if (a < 0) != (b < 0))
+                self.loudest, self.pitch = loudness, crossings / 2 / (count / self.RATE)
 
-    def wait_loud(self, what, seconds, floor=300):
-        """Waits until something at least `floor` loud has played (silence reads 0)."""
-        wait_for(what, seconds, lambda: self.loudest >= floor)
-        return self.loudest
+    def wait_tone(self, what, seconds, low, high, floor=300):
+        """Waits until a tone between `low` and `high` Hz, at least `floor` loud, has played (silence
+        reads 0). The loudest 50 ms decide, so the tone's first, half-silent ones do not."""
+        try:
+            wait_for(what, seconds, lambda: self.loudest >= floor and low <= self.pitch <= high)
+        except Failure:
+            raise Failure(f"no {what} within {seconds} s: the loudest sound was RMS {self.loudest:.0f} "
+                          f"at {self.pitch:.0f} Hz") from None
+        return self.loudest, self.pitch
 
     def close(self):
         self.recorder.terminate()

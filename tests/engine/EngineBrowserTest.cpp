@@ -115,6 +115,12 @@ TEST_F(EngineBrowserTest, OffscreenViewLoadsPagePaintsItAndReportsLoadEvents) {
         EXPECT_EQ(r.Header("Accept-Language").compare(0, 5, "de-DE"), 0) << r.Header("Accept-Language");
     }
     EXPECT_TRUE(seen);
+
+    // The page's screen is the display's, not the headless browser's own.
+    const std::wstring screen = std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x" +
+                                std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(ScriptText(view, wkeRunJS(view, "screen.width + 'x' + screen.height")), screen);
+    EXPECT_EQ(ScriptText(view, wkeRunJS(view, "innerWidth + 'x' + innerHeight")), L"320x200");
     wkeDestroyWebView(view);
 }
 
@@ -813,5 +819,6 @@ TEST(EngineNativeStart, HandsTheBrowserItsPipeAsDescriptorsThreeAndFourAndNothin
     EXPECT_NE(report.find(L" --remote-debugging-pipe"), std::wstring::npos) << report;
     EXPECT_NE(report.find(L"--user-data-dir=" + profile), std::wstring::npos) << report;
     EXPECT_EQ(report.find(L"--no-sandbox"), std::wstring::npos) << report;
+    EXPECT_EQ(report.find(L"--disable-gpu"), std::wstring::npos) << "a Windows browser uses the graphics card: " << report;
     EXPECT_NE(report.find(L"\nforbidden handle absent"), std::wstring::npos) << report;
 }
