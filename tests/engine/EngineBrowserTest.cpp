@@ -800,7 +800,8 @@ TEST_F(EngineBrowserTest, MessagesTooLongToKeepAreDroppedAndTheViewGoesOn) {
 
 // The start a browser gets on Windows, run here with a Windows program in the browser's place: it
 // finds the pipe where the browser looks for it, talks to the engine end to end, and gets no
-// handle but its two pipe ends, and no switch that gives up the sandbox.
+// handle but its two pipe ends, and no switch that gives up the sandbox or the graphics card. A
+// launcher that asks for silence gets a browser that plays none.
 TEST(EngineNativeStart, HandsTheBrowserItsPipeAsDescriptorsThreeAndFourAndNothingElse) {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     UniqueHandle forbidden(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
@@ -811,7 +812,7 @@ TEST(EngineNativeStart, HandsTheBrowserItsPipeAsDescriptorsThreeAndFourAndNothin
     const TempFolder folder(L"engine-native-");
     ASSERT_TRUE(folder.Ready());
     const std::wstring profile = folder.Path() + L"Browser";
-    ASSERT_TRUE(LoadTestEngine(profile, false, ProgramFolder() + L"pipe_browser.exe"));
+    ASSERT_TRUE(LoadTestEngine(profile, false, ProgramFolder() + L"pipe_browser.exe", true));
 
     wkeWebView view = wkeCreateWebView();
     ASSERT_NE(view, nullptr);
@@ -820,5 +821,6 @@ TEST(EngineNativeStart, HandsTheBrowserItsPipeAsDescriptorsThreeAndFourAndNothin
     EXPECT_NE(report.find(L"--user-data-dir=" + profile), std::wstring::npos) << report;
     EXPECT_EQ(report.find(L"--no-sandbox"), std::wstring::npos) << report;
     EXPECT_EQ(report.find(L"--disable-gpu"), std::wstring::npos) << "a Windows browser uses the graphics card: " << report;
+    EXPECT_NE(report.find(L" --mute-audio"), std::wstring::npos) << "the caller asked for silence: " << report;
     EXPECT_NE(report.find(L"\nforbidden handle absent"), std::wstring::npos) << report;
 }

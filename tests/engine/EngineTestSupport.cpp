@@ -14,7 +14,7 @@ std::wstring NodeDllPath() {
 
 }  // namespace
 
-bool LoadTestEngine(const std::wstring& profile, bool keepProfile, const std::wstring& browser) {
+bool LoadTestEngine(const std::wstring& profile, bool keepProfile, const std::wstring& browser, bool muteAudio) {
     static int loaded = -1;
     if (loaded < 0) {
         static const std::wstring path = NodeDllPath();
@@ -25,6 +25,7 @@ bool LoadTestEngine(const std::wstring& profile, bool keepProfile, const std::ws
         settings.browserPath = browserText.empty() ? nullptr : browserText.c_str();
         settings.profilePath = profileText.empty() ? nullptr : profileText.c_str();
         settings.cleanProfile = keepProfile ? 0 : 1;
+        settings.muteAudio = muteAudio ? 1 : 0;
         g_webEngineDllPath = path.c_str();
         loaded = LoadWebEngine(&settings) && wkeCreateWebView ? 1 : 0;
     }

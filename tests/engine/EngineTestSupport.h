@@ -17,9 +17,9 @@ constexpr char kTestUserAgent[] =
 // Loads and initialises the engine once per process; false when it or its browser does not start.
 // The browser (`browser`, or the one the engine finds) starts on `profile` (the engine's default
 // for this program when empty), emptied first unless `keepProfile`: a test starts from what it
-// makes itself.
+// makes itself. With `muteAudio` its pages play no sound.
 bool LoadTestEngine(const std::wstring& profile = std::wstring(), bool keepProfile = false,
-                    const std::wstring& browser = std::wstring());
+                    const std::wstring& browser = std::wstring(), bool muteAudio = false);
 
 // Text of an engine string, or of a script value.
 std::wstring EngineStringText(wkeString s);
