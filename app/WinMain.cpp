@@ -3,18 +3,24 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "app/CrashDumps.h"
 #include "app/Startup.h"
 #include "app/WindowPhases.h"
 #include "common/Handles.h"
 #include "core/GameAddress.h"
 #include "core/Kuku.h"
+#include "core/LauncherFolders.h"
 #include "duilib/UIManager.h"
 #include "duilib/UIResourceManager.h"
 #include "platform/WebEngineLoader.h"
 #include "update/UpdateCheck.h"
 
+// Crash dumps kept for the publisher's support: the newest few are enough to see a pattern.
+constexpr size_t kKeptCrashDumps = 5;
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     if (FAILED(CoInitialize(nullptr))) return 0;
+    InstallCrashDumps(LauncherLogFolder(), kKeptCrashDumps);
     CPaintManagerUI::SetInstance(hInstance);
 
     int argc = 0;

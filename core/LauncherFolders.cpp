@@ -17,3 +17,8 @@ std::wstring BrowserProfileFolder() {
     const std::wstring folder = LauncherDataFolder();
     return folder.empty() ? std::wstring() : folder + L"Browser";
 }
+
+std::wstring LauncherLogFolder() {
+    const std::wstring folder = LauncherDataFolder();
+    return folder.empty() ? std::wstring() : folder + L"logs\\";
+}

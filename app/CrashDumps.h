@@ -1,0 +1,12 @@
+// Minidumps of the launcher's crashes, for the publisher's support: an exception that nothing
+// handles writes one into the launcher's log folder before the process ends. Read with the
+// program's `.debug` file of the same release (README "Crash dumps").
+#pragma once
+
+#include <string>
+
+// Makes `folder` (with or without its last backslash), leaves at most `kept - 1` of the dumps already there
+// (the oldest go) so that the next one fits the bound, and makes the process's last-chance
+// exception filter write "crash-<date>-<time to the millisecond>-<process>.dmp" there. False when dumps cannot be
+// written (no folder, or the system's dbghelp.dll lacks MiniDumpWriteDump); the launcher runs on.
+bool InstallCrashDumps(const std::wstring& folder, size_t kept);
