@@ -103,13 +103,15 @@ Function ${un}ReleaseLauncherMutex
   ${EndIf}
 FunctionEnd
 
-; A launcher that has let go of its mutex may still be ending, its program and engine still
-; mapped: Windows refuses to write them until it has. Waits up to 10 s for the file on the stack.
+; A launcher that has let go of its mutex is still ending for a moment, its program and engine
+; still mapped: Windows (and Wine) refuse to write them until it has. Waits up to 5 s for the file
+; on the stack; the error flag is set when it stays in use.
 Function ${un}WaitForWritable
   Exch $0
   Push $1
   Push $2
   StrCpy $1 0
+  ClearErrors
   ${DoWhile} ${FileExists} $0
     ClearErrors
     FileOpen $2 $0 a
@@ -118,7 +120,7 @@ Function ${un}WaitForWritable
       ${Break}
     ${EndIf}
     IntOp $1 $1 + 1
-    ${If} $1 > 100
+    ${If} $1 > 50
       ${Break}
     ${EndIf}
     Sleep 100
@@ -128,11 +130,20 @@ Function ${un}WaitForWritable
   Pop $0
 FunctionEnd
 
+; Quits with exit code 3, changing nothing, when the launcher's files stay in use.
 Function ${un}WaitForProgramFiles
   Push "$INSTDIR\${LAUNCHER}"
   Call ${un}WaitForWritable
-  Push "$INSTDIR\node.dll"
-  Call ${un}WaitForWritable
+  ${IfNot} ${Errors}
+    Push "$INSTDIR\node.dll"
+    Call ${un}WaitForWritable
+  ${EndIf}
+  ${If} ${Errors}
+    Call ${un}ReleaseLauncherMutex
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT}'s files are still in use. Close it and try again." /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
 FunctionEnd
 !macroend
 !insertmacro TAKE_LAUNCHER_MUTEX ""
