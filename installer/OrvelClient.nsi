@@ -61,7 +61,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "© ${PRODUCT}"
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
-!define MUI_COMPONENTSPAGE_TEXT_TOP "The launcher's data of your games (stored logins, page settings, cache) is kept unless you tick it."
+!define MUI_COMPONENTSPAGE_TEXT_TOP \
+    "The launcher's data of your games (stored logins, page settings, cache) is kept unless you tick it."
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
@@ -69,9 +70,11 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "© ${PRODUCT}"
 Var LauncherRan
 Var LauncherMutex
 
-; The launcher's mutex is held while files change: a launcher started meanwhile waits for it.
-; Waits for a running launcher to let go first; a player asked to close it may retry or give up.
-!macro TAKE_LAUNCHER_MUTEX un
+; What the setup and the uninstaller both do around a running launcher, once for each ("un." names
+; the uninstaller's). The launcher's mutex is held while files change: a launcher started
+; meanwhile waits for it. A running launcher is waited for first; a player asked to close it may
+; retry or give up.
+!macro LAUNCHER_FUNCTIONS un
 Function ${un}TakeLauncherMutex
   System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${MUTEX}") p.s'
   Pop $LauncherMutex
@@ -146,8 +149,8 @@ Function ${un}WaitForProgramFiles
   ${EndIf}
 FunctionEnd
 !macroend
-!insertmacro TAKE_LAUNCHER_MUTEX ""
-!insertmacro TAKE_LAUNCHER_MUTEX "un."
+!insertmacro LAUNCHER_FUNCTIONS ""
+!insertmacro LAUNCHER_FUNCTIONS "un."
 
 Function .onInit
   ${GetParameters} $0

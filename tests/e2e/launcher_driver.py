@@ -116,8 +116,8 @@ def prefix_path(windows):
 class Build:
     def __init__(self, build_dir):
         build_dir = Path(build_dir).resolve()
-        self.launcher = build_dir / "app" / "OrvelClient.exe"
         self.dir = build_dir
+        self.launcher = build_dir / "app" / "OrvelClient.exe"
         self.https_launcher = build_dir / "tests" / "e2e" / "https" / "OrvelClient.exe"
         self.engine = build_dir / "engine" / "node.dll"
         self.installer = build_dir / "tests" / "update" / "recording_installer.exe"
@@ -345,9 +345,9 @@ class Session:
     # --- processes ---
 
     def start_launcher(self, *arguments):
-        self.launcher = subprocess.Popen([WINE64, windows_path(self.app / "OrvelClient.exe"), *arguments], cwd=self.app,
-                                         env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                         stderr=subprocess.DEVNULL)
+        self.launcher = subprocess.Popen([WINE64, windows_path(self.app / "OrvelClient.exe"), *arguments],
+                                         cwd=self.app, env=self.env, stdin=subprocess.DEVNULL,
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self.launcher
 
     def wait_exit(self, seconds):

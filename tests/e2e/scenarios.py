@@ -401,7 +401,8 @@ def play_update_loop(s, installation, base, newer):
     login = s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS)
     s.wait_colour("login form on the screen", login, LOGIN_BUTTON_FACE, 30, is_login_button)
     log(f"update window of {base} to the login window of {newer}: {time.monotonic() - found:.1f} s "
-        f"(the download of 4 s and the setup's start {ended - found:.1f} s, setup to {newer}'s update check {started - ended:.1f} s, "
+        f"(the download of 4 s and the setup's start {ended - found:.1f} s, "
+        f"setup to {newer}'s update check {started - ended:.1f} s, "
         f"to its login page {time.monotonic() - started:.1f} s)")
     s.screenshot("updated-login")
     downloads = s.publisher.requests(f"/client/{GAME}/{AGENT}/update_{newer}.exe")
