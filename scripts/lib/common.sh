@@ -118,12 +118,11 @@ orvel_stop_display() {
 }
 
 # A private Wine prefix under the build folder with one persistent wineserver for the run.
-# Gecko and Mono are switched off: nothing may ask to download them. So is Wine's menu builder:
-# the shortcuts the launcher's setup makes stay in the prefix, not in this machine's menus.
+# Gecko and Mono are switched off: nothing may ask to download them.
 orvel_start_wine() {
     export WINEPREFIX="${WINEPREFIX:-$ORVEL_BUILD/wineprefix}"
     export WINEDEBUG="${WINEDEBUG:--all}"
-    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
+    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
     export WINESERVER="$ORVEL_WINESERVER"
     mkdir -p "$WINEPREFIX"
     "$ORVEL_WINESERVER" -p </dev/null >/dev/null 2>&1

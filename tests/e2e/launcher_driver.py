@@ -26,6 +26,8 @@ from pathlib import Path
 from urllib.parse import quote
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tools"))
+from check_pe import PE  # noqa: E402 (the build's own reader of programs' resources)
 WINE64 = "/usr/lib/wine/wine64"
 PUBLISHER = ("127.0.0.1", 18480)
 PUBLISHER_URL = "http://127.0.0.1:18480"
@@ -104,6 +106,36 @@ def windows_path(path):
     if path.is_relative_to(drive_c):
         return "C:\\" + str(path.relative_to(drive_c)).replace("/", "\\")
     return "Z:" + str(path).replace("/", "\\")
+
+
+RT_VERSION = 16
+
+
+def product_version(program):
+    """The "ProductVersion" text of a program's version resource."""
+    try:
+        resources = PE(Path(program).read_bytes()).resources()
+    except (OSError, ValueError, struct.error) as error:
+        raise Failure(f"{program} cannot be read: {error}") from None
+    resource = next((data for (kind, _), data in resources.items() if kind == RT_VERSION), b"")
+    key = "ProductVersion\0".encode("utf-16-le")
+    at = resource.find(key)
+    if at < 0:
+        raise Failure(f"{program} has no ProductVersion")
+    # The value follows its key at the next 32-bit boundary, up to its terminating zero.
+    at += len(key) + (-(at + len(key)) % 4)
+    end = at
+    while end + 1 < len(resource) and resource[end:end + 2] != b"\0\0":
+        end += 2
+    return resource[at:end].decode("utf-16-le", "replace")
+
+
+def without_menu_builder(env):
+    """The environment with Wine's menu builder off: the Start menu shortcut that the launcher's
+    setup makes (also when the launcher's update starts it) stays in the prefix instead of going
+    into this machine's menus."""
+    overrides = env.get("WINEDLLOVERRIDES", "")
+    return dict(env, WINEDLLOVERRIDES=f"{overrides};winemenubuilder.exe=d" if overrides else "winemenubuilder.exe=d")
 
 
 def prefix_path(windows):
@@ -269,7 +301,7 @@ class Session:
         self.shots = 0
         self.screenshots = bool(out) and shutil.which("import") is not None
         self.browsers_before = set()
-        self.env = dict(os.environ)
+        self.env = without_menu_builder(os.environ)
         self.env["ORVEL_RECORD_FILE"] = windows_path(self.record_file)
         # The engine's DevTools traffic, for the failure's report (every launcher of the session
         # appends to it).
@@ -773,7 +805,8 @@ class Installation:
         """Starts a setup program, with the update window's switches unless others are given, and
         does not wait for it."""
         return subprocess.Popen([WINE64, windows_path(setup), *(switches or INSTALLER_SWITCHES.split())],
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                env=without_menu_builder(os.environ), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def install(self, setup):
         """Installs silently, as the update window starts a setup, and waits for the setup's end."""

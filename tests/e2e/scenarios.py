@@ -22,7 +22,7 @@ from launcher_driver import (AGENT, CLEAN_PROFILE, DIALOG_CLASS, EXIT_QUESTION, 
                              NEWER_VERSION, OWN_VERSION, POPUP_CLASS, PUBLISHER_URL, UPDATE_CLASS, UPDATE_FAILED,
                              UPDATE_NOT_VERIFIED, Build, Failure, Installation, Session, bridge_button, close_game,
                              document_value, game_centre, game_link, installer_records, is_login_button, log, log_in,
-                             release, remembered, served_document, sha256_of, shell_records, wait_for)
+                             product_version, release, remembered, served_document, sha256_of, shell_records, wait_for)
 
 # An agent name whose letters the system's URL functions would send as "?".
 VIETNAMESE_AGENT = "ĐạiLýViệt"
@@ -359,6 +359,9 @@ def publish_releases(build, name, versions):
         code, messages = release(build, version, releases)
         if code != 0:
             raise Failure(f"scripts/release {version} failed with exit code {code}:\n{messages}")
+        setup_version = product_version(releases / f"OrvelClient-setup-{version}.exe")
+        if setup_version != version:
+            raise Failure(f"the setup of {version} names version {setup_version!r}")
     return releases
 
 
@@ -408,8 +411,9 @@ def play_update_loop(s, installation, base, newer):
     downloads = s.publisher.requests(f"/client/{GAME}/{AGENT}/update_{newer}.exe")
     if len(downloads) != 1 or s.windows(UPDATE_CLASS):
         raise Failure(f"{len(downloads)} downloads of the setup; update windows now: {s.windows(UPDATE_CLASS)}")
-    if installation.version() != newer:
-        raise Failure(f"after the update the Apps list names version {installation.version()}")
+    if installation.version() != newer or product_version(installation.launcher) != newer:
+        raise Failure(f"after the update the Apps list names version {installation.version()}, the launcher "
+                      f"{product_version(installation.launcher)}")
     return login
 
 
