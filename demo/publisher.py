@@ -4,8 +4,9 @@ server (config.xml per game and agent, update_<version>.exe) on one loopback por
 
 Every request is written to the log with its User-Agent, so one can see what the launcher asked for.
 With an installer, the update documents come from the publisher's tool (scripts/publisher-sign):
-its "Sha256", and its "Signature" when a key is given. With a certificate and its key it serves
-https instead of http.
+its "Sha256", and its "Signature" when a key is given. Or the update server's files are those of
+a tree made by scripts/release (--www), served as they are, as a publisher's web server would. With
+a certificate and its key it serves https instead of http.
 """
 import argparse
 import datetime
@@ -39,6 +40,7 @@ class Publisher(http.server.ThreadingHTTPServer):
         super().__init__(address, Handler)
         self.version = options.version
         self.installer = options.installer
+        self.www = options.www
         self.key = options.key
         self.agent = options.agent
         self.tamper = options.tamper
@@ -156,6 +158,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(self.server.download_seconds / parts)
 
     def route(self, path):
+        if self.server.www:
+            match = CONFIG_PATH.match(path) or INSTALLER_PATH.match(path)
+            if match:
+                return self.update_tree_file(path, match.groups()[:2])
         match = CONFIG_PATH.match(path)
         if match:
             try:
@@ -181,6 +187,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with open(file, "rb") as f:
             return 200, TYPES.get(os.path.splitext(file)[1], "application/octet-stream"), f.read()
 
+    def update_tree_file(self, path, names):
+        """A file of the release tree; the names (already matched) may not climb out of it."""
+        if any(name in (".", "..") for name in names):
+            return self.not_found()
+        file = os.path.join(self.server.www, *path.strip("/").split("/"))
+        if not os.path.isfile(file):
+            return self.not_found()
+        with open(file, "rb") as f:
+            kind = "text/xml; charset=utf-8" if file.endswith(".xml") else "application/octet-stream"
+            return 200, kind, f.read()
+
     @staticmethod
     def not_found():
         return 404, "text/plain; charset=utf-8", b"not found\n"
@@ -192,6 +209,8 @@ def main():
     parser.add_argument("--version", default="2020111203",
                         help="the version the update server offers (default: the launcher's own, so no update)")
     parser.add_argument("--installer", help="the program served as update_<version>.exe")
+    parser.add_argument("--www", help="serve the update server's files from this release tree "
+                                      "(scripts/release's OUTDIR/www) instead of making them")
     parser.add_argument("--download-seconds", type=float, default=0,
                         help="spread the installer's download over this many seconds (at most 60)")
     parser.add_argument("--key", help="the publisher's private key (scripts/publisher-sign keygen): "
@@ -211,6 +230,10 @@ def main():
         parser.error("--version takes digits only")
     if not 0 <= args.download_seconds <= 60:
         parser.error("--download-seconds takes 0 to 60")
+    if args.www and (args.installer or args.tamper or args.agent):
+        parser.error("--www serves a release tree as it is: no --installer, --tamper or --agent")
+    if args.www and not os.path.isdir(args.www):
+        parser.error(f"no folder at {args.www}")
     if args.key and not args.installer:
         parser.error("--key signs the installer: give --installer too")
     if args.tamper and not args.installer:
@@ -225,8 +248,8 @@ def main():
     log_file = open(args.log, "a", encoding="utf-8") if args.log else sys.stdout
     server = Publisher(("127.0.0.1", args.port), args, log_file)
     scheme = "https" if server.tls else "http"
-    print(f"publisher on {scheme}://127.0.0.1:{args.port}/ offering version {server.offered}", file=sys.stderr,
-          flush=True)
+    offer = f"serving the releases of {args.www}" if args.www else f"offering version {server.offered}"
+    print(f"publisher on {scheme}://127.0.0.1:{args.port}/ {offer}", file=sys.stderr, flush=True)
     try:
         server.serve_forever()
     except KeyboardInterrupt:

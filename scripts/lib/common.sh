@@ -8,7 +8,7 @@ ORVEL_WINESERVER=/usr/lib/wine/wineserver
 
 ORVEL_PACKAGES=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
                 libz-mingw-w64-dev googletest wine64 xvfb x11-utils xdotool python3 binutils-mingw-w64-i686
-                chromium openssl libnss3-tools pulseaudio pulseaudio-utils)
+                chromium openssl libnss3-tools nsis pulseaudio pulseaudio-utils)
 
 orvel_log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 
@@ -54,6 +54,19 @@ orvel_dev_key() {
         "$ORVEL_ROOT/scripts/publisher-sign" keygen "$ORVEL_DEV_KEY_DIR" >/dev/null
 }
 
+# orvel_configure <i686|x86_64> <build folder> [cmake args...]: configures the folder for the
+# target, the first time from scratch, afterwards only with the arguments given.
+orvel_configure() {
+    local arch="$1" dir="$2"; shift 2
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$ORVEL_ROOT" -B "$dir" -G Ninja \
+            -DCMAKE_TOOLCHAIN_FILE="$ORVEL_ROOT/cmake/toolchain-$arch-w64-mingw32.cmake" \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    else
+        cmake "$dir" "$@" >/dev/null
+    fi
+}
+
 # orvel_build <i686|x86_64> [extra cmake args...]: configures once, then builds; always with the
 # throwaway key pair (its private half for the tests that sign releases).
 orvel_build() {
@@ -62,14 +75,25 @@ orvel_build() {
     orvel_dev_key
     local key=("-DORVEL_UPDATE_PUBLIC_KEY=$("$ORVEL_ROOT/scripts/publisher-sign" public "$ORVEL_DEV_KEY_DIR/publisher.key.pem")"
                "-DORVEL_UPDATE_SIGNING_KEY=$ORVEL_DEV_KEY_DIR/publisher.key.pem")
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$ORVEL_ROOT" -B "$dir" -G Ninja \
-            -DCMAKE_TOOLCHAIN_FILE="$ORVEL_ROOT/cmake/toolchain-$arch-w64-mingw32.cmake" \
-            -DCMAKE_BUILD_TYPE=RelWithDebInfo "${key[@]}" "$@" >/dev/null
-    else
-        cmake "$dir" "${key[@]}" "$@" >/dev/null
-    fi
+    orvel_configure "$arch" "$dir" "${key[@]}" "$@"
     cmake --build "$dir"
+}
+
+# orvel_setup <i686|x86_64> <build folder> <setup.exe>: the installer (installer/OrvelClient.nsi)
+# around the folder's launcher and engine, with the release version the folder was built with.
+# Warnings stop it.
+orvel_setup() {
+    local arch="$1" dir="$2" out="$3" cache="$2/CMakeCache.txt"
+    local version major minor
+    mkdir -p "$(dirname "$out")"
+    version=$(sed -n 's/^ORVEL_RELEASE_VERSION:STRING=//p' "$cache")
+    # The program's own version, as in the launcher's version numbers.
+    major=$(sed -n 's/^CMAKE_PROJECT_VERSION_MAJOR:STATIC=//p' "$cache")
+    minor=$(sed -n 's/^CMAKE_PROJECT_VERSION_MINOR:STATIC=//p' "$cache")
+    [ -n "$version" ] && [ -n "$major" ] && [ -n "$minor" ] || { orvel_log "$dir is not configured"; return 1; }
+    makensis -V2 -WX "-DARCH=$arch" "-DVERSION=$version" "-DPROGRAM_VERSION=$major.$minor" \
+        "-DPROGRAM=$dir/app/OrvelClient.exe" "-DENGINE=$dir/engine/node.dll" "-DOUTFILE=$out" \
+        "$ORVEL_ROOT/installer/OrvelClient.nsi"
 }
 
 # Starts Xvfb on a free display unless one is already given; exports DISPLAY.

@@ -9,6 +9,7 @@ installer writes (it also stands in for the shell's handler of http addresses, s
 launcher opens in the shell is recorded too), process exit codes.
 """
 import contextlib
+import getpass
 import hashlib
 import json
 import os
@@ -26,6 +27,8 @@ from pathlib import Path
 from urllib.parse import quote
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tools"))
+from check_pe import PE  # noqa: E402 (the build's own reader of programs' resources)
 WINE64 = "/usr/lib/wine/wine64"
 PUBLISHER = ("127.0.0.1", 18480)
 PUBLISHER_URL = "http://127.0.0.1:18480"
@@ -97,13 +100,56 @@ def wait_for(what, seconds, check, interval=0.2):
 
 
 def windows_path(path):
-    """Wine's name of a local path (drive Z: is the root in every prefix)."""
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+    """Wine's name of a local path: C: for the prefix's own drive, which is how the programs
+    installed there see themselves, else Z: (the root in every prefix)."""
+    path = Path(path).resolve()
+    drive_c = Path(os.environ.get("WINEPREFIX", "/nonexistent")).resolve() / "drive_c"
+    if path.is_relative_to(drive_c):
+        return "C:\\" + str(path.relative_to(drive_c)).replace("/", "\\")
+    return "Z:" + str(path).replace("/", "\\")
+
+
+RT_VERSION = 16
+
+
+def product_version(program):
+    """The "ProductVersion" text of a program's version resource."""
+    try:
+        resources = PE(Path(program).read_bytes()).resources()
+    except (OSError, ValueError, struct.error) as error:
+        raise Failure(f"{program} cannot be read: {error}") from None
+    resource = next((data for (kind, _), data in resources.items() if kind == RT_VERSION), b"")
+    key = "ProductVersion\0".encode("utf-16-le")
+    at = resource.find(key)
+    if at < 0:
+        raise Failure(f"{program} has no ProductVersion")
+    # The value follows its key at the next 32-bit boundary, up to its terminating zero.
+    at += len(key) + (-(at + len(key)) % 4)
+    end = at
+    while end + 1 < len(resource) and resource[end:end + 2] != b"\0\0":
+        end += 2
+    return resource[at:end].decode("utf-16-le", "replace")
+
+
+def without_menu_builder(env):
+    """The environment with Wine's menu builder off: the Start menu shortcut that the launcher's
+    setup makes (also when the launcher's update starts it) stays in the prefix instead of going
+    into this machine's menus."""
+    overrides = env.get("WINEDLLOVERRIDES", "")
+    return dict(env, WINEDLLOVERRIDES=f"{overrides};winemenubuilder.exe=d" if overrides else "winemenubuilder.exe=d")
+
+
+def prefix_path(windows):
+    """The path here of a path on the Wine prefix's drive C:."""
+    if not windows.upper().startswith("C:\\"):
+        raise Failure(f"{windows!r} is not on the prefix's drive C:")
+    return Path(os.environ["WINEPREFIX"]) / "drive_c" / windows[3:].replace("\\", "/")
 
 
 class Build:
     def __init__(self, build_dir):
         build_dir = Path(build_dir).resolve()
+        self.dir = build_dir
         self.launcher = build_dir / "app" / "OrvelClient.exe"
         self.https_launcher = build_dir / "tests" / "e2e" / "https" / "OrvelClient.exe"
         self.engine = build_dir / "engine" / "node.dll"
@@ -215,6 +261,9 @@ class Session:
     folder, and everything they start. Use with `with`: it ends every process it started and puts
     back what it changed in the Wine prefix.
 
+    The launchers are the build's, copied into the session's folder, or those installed in `app`
+    (an Installation's folder), used where they are.
+
     The publisher offers `version` and serves `installer` (signed with the build's key unless
     `signed` is false), over `download_seconds`; `agent` is the Agent its documents name, and
     `publisher_options` go to it as they are (demo/publisher.py). With `tls` the launcher is the
@@ -223,16 +272,18 @@ class Session:
     is the prefix's handler of http addresses while the session runs."""
 
     def __init__(self, build, name, version=OWN_VERSION, installer=None, download_seconds=0, out=None, signed=True,
-                 agent=None, publisher_options=(), tls=False, record_shell=False):
+                 agent=None, publisher_options=(), tls=False, record_shell=False, app=None):
         self.build = build
         self.name = name
         self.dir = Path(out) if out else build.work / f"{name}-{os.getpid()}"
         if not out and self.dir.exists():
             shutil.rmtree(self.dir)
-        self.app = self.dir / "app"
-        self.app.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(build.https_launcher if tls else build.launcher, self.app)
-        shutil.copy2(build.engine, self.app)
+        self.dir.mkdir(parents=True, exist_ok=True)
+        self.app = Path(app) if app else self.dir / "app"
+        if not app:
+            self.app.mkdir(exist_ok=True)
+            shutil.copy2(build.https_launcher if tls else build.launcher, self.app)
+            shutil.copy2(build.engine, self.app)
         self.record_file = self.dir / "installer-record.txt"
         options = ["--version", version, *publisher_options]
         if installer:
@@ -251,7 +302,7 @@ class Session:
         self.shots = 0
         self.screenshots = bool(out) and shutil.which("import") is not None
         self.browsers_before = set()
-        self.env = dict(os.environ)
+        self.env = without_menu_builder(os.environ)
         self.env["ORVEL_RECORD_FILE"] = windows_path(self.record_file)
         # The engine's DevTools traffic, for the failure's report (every launcher of the session
         # appends to it).
@@ -271,7 +322,7 @@ class Session:
                 self.tls.make()
                 self.wine(self.build.trust_ca, "add", windows_path(self.tls.ca_cert))
             if self.record_shell:
-                self.shell_handler = (registry_default(HTTP_HANDLER_KEY),)
+                self.shell_handler = (registry_value(HTTP_HANDLER_KEY) or None,)
                 self.wine("reg", "add", HTTP_HANDLER_KEY, "/ve", "/d",
                           f'"{windows_path(self.build.installer)}" "%1"', "/f")
             self.publisher.start()
@@ -304,6 +355,15 @@ class Session:
         if result.returncode != 0:
             raise Failure(f"{program} {' '.join(arguments)} failed: {result.stderr.decode('utf-8', 'replace')}")
 
+    def open_in_shell(self, address):
+        """Hands an address to the shell (ShellExecuteExW, through Wine's start), as a browser
+        hands over a link of a protocol it does not know. What it starts outlives the call and
+        keeps no output of ours open."""
+        code = subprocess.run([WINE64, "start", address], env=self.env, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60).returncode
+        if code != 0:
+            raise Failure(f"the shell could not open {address} (exit code {code})")
+
     def restore_prefix(self):
         if self.tls and self.tls.ca_cert.exists():
             self.wine(self.build.trust_ca, "remove", windows_path(self.tls.ca_cert))
@@ -318,9 +378,9 @@ class Session:
     # --- processes ---
 
     def start_launcher(self, *arguments):
-        self.launcher = subprocess.Popen([WINE64, str(self.app / "OrvelClient.exe"), *arguments], cwd=self.app,
-                                         env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                         stderr=subprocess.DEVNULL)
+        self.launcher = subprocess.Popen([WINE64, windows_path(self.app / "OrvelClient.exe"), *arguments],
+                                         cwd=self.app, env=self.env, stdin=subprocess.DEVNULL,
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self.launcher
 
     def wait_exit(self, seconds):
@@ -739,15 +799,148 @@ def shell_records(session):
 HTTP_HANDLER_KEY = r"HKLM\Software\Classes\http\shell\open\command"
 
 
-def registry_default(key):
-    """The default value of a key of the prefix's registry (None when it has none)."""
-    result = subprocess.run([WINE64, "reg", "query", key, "/ve"], stdin=subprocess.DEVNULL, capture_output=True,
+def registry_value(key, name=None):
+    """A value of a key of the prefix's registry (its default value without a name): its text,
+    None when the key has no such value, False when there is no such key."""
+    which = ["/v", name] if name else ["/ve"]
+    result = subprocess.run([WINE64, "reg", "query", key, *which], stdin=subprocess.DEVNULL, capture_output=True,
                             timeout=60)
+    if result.returncode != 0:
+        exists = subprocess.run([WINE64, "reg", "query", key], stdin=subprocess.DEVNULL, capture_output=True,
+                                timeout=60)
+        return None if exists.returncode == 0 else False
     for line in result.stdout.decode("utf-8", "replace").splitlines():
         fields = re.split(r"\s{2,}|\t", line.strip(), maxsplit=2)
         if len(fields) == 3 and fields[1] in ("REG_SZ", "REG_EXPAND_SZ"):
             return fields[2]
     return None
+
+
+class Installation:
+    """The launcher as its setup program (installer/OrvelClient.nsi) installs it for the current
+    user of the run's Wine prefix, and what the setup and the uninstaller leave there. Use with
+    `with`: the prefix has no installation inside the block's start and end (the player's
+    browser profile, which the other scenarios use too, is left alone)."""
+
+    PROTOCOL_KEY = r"HKCU\Software\Classes\orvelclient"
+    UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvelClient"
+    # Windows' shell reads the user's classes merged over the machine's; Wine's reads the machine's
+    # alone, so a test copies the user's protocol there (expose_protocol) before the shell opens a link.
+    MACHINE_PROTOCOL_KEY = r"HKLM\Software\Classes\orvelclient"
+
+    def __init__(self):
+        user = Path(os.environ["WINEPREFIX"]) / "drive_c" / "users" / getpass.getuser()
+        if not user.is_dir():
+            raise Failure(f"the Wine prefix has no user folder {user}")
+        temp = subprocess.run([WINE64, "cmd", "/c", "echo", "%TEMP%"], stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=60).stdout.decode("utf-8", "replace").strip()
+        self.temp = prefix_path(temp)
+        self.folder = user / "AppData" / "Local" / "Programs" / "Tolma Launcher"
+        self.launcher = self.folder / "OrvelClient.exe"
+        self.shortcut = user / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tolma Launcher.lnk"
+        self.data = user / "AppData" / "Local" / "Tolma Launcher"
+        self.profile = self.data / "Browser"
+
+    def __enter__(self):
+        self.remove()
+        return self
+
+    def __exit__(self, kind, value, trace):
+        self.remove()
+        return False
+
+    def start_setup(self, setup, *switches):
+        """Starts a setup program, with the update window's switches unless others are given, and
+        does not wait for it."""
+        return subprocess.Popen([WINE64, windows_path(setup), *(switches or INSTALLER_SWITCHES.split())],
+                                env=without_menu_builder(os.environ), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def install(self, setup):
+        """Installs silently, as the update window starts a setup, and waits for the setup's end."""
+        process = self.start_setup(setup)
+        try:
+            code = process.wait(120)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            raise Failure(f"{setup.name} did not end within 120 s") from None
+        if code != 0 or not self.launcher.is_file():
+            raise Failure(f"{setup.name} ended with exit code {code}; installed: {self.launcher.is_file()}")
+
+    def version(self):
+        """The release version the Apps list names (None without an entry)."""
+        return registry_value(self.UNINSTALL_KEY, "DisplayVersion")
+
+    def shortcut_target(self):
+        """The program the Start menu shortcut starts (the local path of its link information), as
+        a path of this machine."""
+        try:
+            data = self.shortcut.read_bytes()
+            flags = struct.unpack_from("<I", data, 0x14)[0]
+            at = 0x4C  # after the header: the target's item list when there is one, then the link information
+            if flags & 0x1:
+                at += 2 + struct.unpack_from("<H", data, at)[0]
+            if not flags & 0x2:
+                raise Failure(f"{self.shortcut} has no link information")
+            start = at + struct.unpack_from("<I", data, at + 16)[0]
+            target = data[start:data.index(b"\0", start)].decode("ascii")
+        except (OSError, struct.error, ValueError) as error:
+            raise Failure(f"{self.shortcut} cannot be read: {error}") from None
+        return prefix_path(target)
+
+    def expose_protocol(self):
+        """Copies the command the setup registered for "orvelclient://" links where Wine's shell
+        looks for it."""
+        command = registry_value(self.PROTOCOL_KEY + r"\shell\open\command")
+        if not command:
+            raise Failure(f"the setup registered no command under {self.PROTOCOL_KEY}")
+        for arguments in (["/v", "URL Protocol", "/d", ""], ["/ve", "/d", command]):
+            key = self.MACHINE_PROTOCOL_KEY + (r"\shell\open\command" if arguments[0] == "/ve" else "")
+            result = subprocess.run([WINE64, "reg", "add", key, *arguments, "/f"], stdin=subprocess.DEVNULL,
+                                    capture_output=True, timeout=60)
+            if result.returncode != 0:
+                raise Failure(f"reg add {key} failed: {result.stderr.decode('utf-8', 'replace')}")
+
+    def plugin_folders(self):
+        """The setup programs' temporary plug-in folders: one appears when a setup reaches its
+        launcher check, and goes when it ends."""
+        return {p.parent for p in self.temp.glob("ns*.tmp/System.dll")}
+
+    def remains(self):
+        """What of an installation is there, but for the player's profile: files and folders, then
+        registry keys."""
+        left = [str(p) for p in (self.folder, self.shortcut) if p.exists()]
+        if self.data.is_dir():
+            left += [str(p) for p in self.data.iterdir() if p != self.profile]
+        return left + [key for key in (self.PROTOCOL_KEY, self.UNINSTALL_KEY) if registry_value(key) is not False]
+
+    def processes(self):
+        """Setup programs, uninstallers and the installed launchers."""
+        folder = windows_path(self.folder).lower()
+        return Session.processes(lambda c: any(mark in c.lower() for mark in (
+            folder, "orvelclient-setup-", "\\tolma launcher\\updates\\update_", "\\au_.exe")))
+
+    def remove(self):
+        for pid in self.processes():
+            Session.kill(pid)
+        shutil.rmtree(self.folder, ignore_errors=True)
+        self.shortcut.unlink(missing_ok=True)
+        shutil.rmtree(self.data / "Updates", ignore_errors=True)
+        for key in (self.PROTOCOL_KEY, self.UNINSTALL_KEY, self.MACHINE_PROTOCOL_KEY):
+            subprocess.run([WINE64, "reg", "delete", key, "/f"], stdin=subprocess.DEVNULL, capture_output=True,
+                           timeout=60)
+
+
+def release(build, version, out):
+    """scripts/release of the x86_64 launcher at `version` into `out`, signed with the build's key
+    and built beside the build (its first run builds a tree of its own, which takes minutes).
+    Returns (exit code, its messages)."""
+    env = dict(os.environ, ORVEL_BUILD=str(build.dir.parent))
+    env.pop("ORVEL_PUBLISHER_HOST", None)
+    result = subprocess.run([str(ROOT / "scripts" / "release"), "--key", str(build.signing_key), "--arch", "x86_64",
+                             version, str(out)], env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                            timeout=1500)
+    return result.returncode, result.stderr.decode("utf-8", "replace")
 
 
 class TestAuthority:

@@ -8,18 +8,21 @@ Each scenario ends every process it started, also when it fails; it exits with 0
 "demo" plays the whole tour (or the update when --version is newer) and keeps screenshots in --out.
 """
 import argparse
+import contextlib
 import os
 import re
+import shutil
+import subprocess
 import sys
 import time
 from urllib.parse import quote
 
 from launcher_driver import (AGENT, CLEAN_PROFILE, DIALOG_CLASS, EXIT_QUESTION, FIRST_WINDOW_SECONDS, GAME,
-                             GAME_CLASS, GAME_TITLE, INSTALLER_SWITCHES, LOGIN_CLASS, NEWER_VERSION, OWN_VERSION,
-                             POPUP_CLASS, PUBLISHER_URL, UPDATE_CLASS, UPDATE_FAILED, UPDATE_NOT_VERIFIED, Build,
-                             Failure, Session, SoundMonitor, bridge_button, close_game, document_value, game_centre, game_link,
-                             installer_records, log, log_in, remembered, served_document, sha256_of, shell_records,
-                             wait_for)
+                             GAME_CLASS, GAME_TITLE, INSTALLER_SWITCHES, LOGIN_BUTTON_FACE, LOGIN_CLASS,
+                             NEWER_VERSION, OWN_VERSION, POPUP_CLASS, PUBLISHER_URL, UPDATE_CLASS, UPDATE_FAILED,
+                             UPDATE_NOT_VERIFIED, Build, Failure, Installation, Session, SoundMonitor, bridge_button,
+                             close_game, document_value, game_centre, game_link, installer_records, is_login_button,
+                             log, log_in, release, remembered, served_document, sha256_of, shell_records, wait_for)
 
 # An agent name whose letters the system's URL functions would send as "?".
 VIETNAMESE_AGENT = "ĐạiLýViệt"
@@ -351,19 +354,164 @@ def https(build):
         s.publisher.check_page_agents()
 
 
+# The releases the installer scenarios publish with scripts/release: the one installed first, and
+# its update.
+RELEASE, NEXT_RELEASE = "2020111210", "2020111211"
+UPDATE_DOCUMENT = f"/client/{GAME}/{AGENT}/config.xml"
+
+
+def publish_releases(build, name, versions):
+    """The versions published one after the other with scripts/release into a new folder, which
+    is returned: their setups, and the server's tree offering the last."""
+    releases = build.work / f"{name}-releases-{os.getpid()}"
+    shutil.rmtree(releases, ignore_errors=True)
+    for version in versions:
+        code, messages = release(build, version, releases)
+        if code != 0:
+            raise Failure(f"scripts/release {version} failed with exit code {code}:\n{messages}")
+        setup_version = product_version(releases / f"OrvelClient-setup-{version}.exe")
+        if setup_version != version:
+            raise Failure(f"the setup of {version} names version {setup_version!r}")
+    return releases
+
+
+@contextlib.contextmanager
+def installed_release(build, name, base, newer, out=None):
+    """Releases `base` and `newer` published with scripts/release, `base` installed silently, and a
+    session of the installed launcher against the publisher serving the releases' tree, which offers
+    `newer`. Yields (session, installation, the releases' folder), which goes once all went well."""
+    releases = publish_releases(build, name, (base, newer))
+    # The download takes a few seconds, as over a real line: at full speed the update window can
+    # close before anyone sees it.
+    options = ["--www", str(releases / "www"), "--download-seconds", "4"]
+    with Installation() as installation:
+        installation.install(releases / f"OrvelClient-setup-{base}.exe")
+        if installation.version() != base:
+            raise Failure(f"the Apps list names version {installation.version()}, not {base}")
+        with Session(build, name, app=installation.folder, publisher_options=options, out=out) as s:
+            yield s, installation, releases
+    shutil.rmtree(releases)
+
+
+def play_update_loop(s, installation, base, newer):
+    """The installed `base`, started from its Start menu shortcut's target, finds `newer`, downloads,
+    verifies and starts its setup and ends; the setup replaces the files and starts `newer`, which
+    finds no update and shows the login window (returned)."""
+    if installation.shortcut_target() != installation.launcher:
+        raise Failure(f"the Start menu shortcut starts {installation.shortcut_target()}")
+    s.start_launcher()
+    s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
+    found = time.monotonic()
+    s.screenshot("update-window")
+    code = s.wait_exit(60)
+    if code != 0:
+        raise Failure(f"release {base} ended with exit code {code}")
+    ended = time.monotonic()
+    checks = s.publisher.wait_request(UPDATE_DOCUMENT, FIRST_WINDOW_SECONDS, count=2)
+    started = time.monotonic()
+    if [c["target"] for c in checks] != [f"{UPDATE_DOCUMENT}?ver{base}", f"{UPDATE_DOCUMENT}?ver{newer}"]:
+        raise Failure(f"the update checks asked for {[c['target'] for c in checks]}")
+    login = s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS)
+    s.wait_colour("login form on the screen", login, LOGIN_BUTTON_FACE, 30, is_login_button)
+    log(f"update window of {base} to the login window of {newer}: {time.monotonic() - found:.1f} s "
+        f"(the download of 4 s and the setup's start {ended - found:.1f} s, "
+        f"setup to {newer}'s update check {started - ended:.1f} s, "
+        f"to its login page {time.monotonic() - started:.1f} s)")
+    s.screenshot("updated-login")
+    downloads = s.publisher.requests(f"/client/{GAME}/{AGENT}/update_{newer}.exe")
+    if len(downloads) != 1 or s.windows(UPDATE_CLASS):
+        raise Failure(f"{len(downloads)} downloads of the setup; update windows now: {s.windows(UPDATE_CLASS)}")
+    if installation.version() != newer or product_version(installation.launcher) != newer:
+        raise Failure(f"after the update the Apps list names version {installation.version()}, the launcher "
+                      f"{product_version(installation.launcher)}")
+    return login
+
+
+def release_loop(build):
+    """Release N, installed silently, updates itself to release N+1 as scripts/release published it
+    (play_update_loop); scripts/release then refuses to publish N again. A link
+    "orvelclient://<game address>" opened through the shell starts the installed launcher straight
+    into the game window."""
+    with installed_release(build, "release-loop", RELEASE, NEXT_RELEASE) as (s, installation, releases):
+        login = play_update_loop(s, installation, RELEASE, NEXT_RELEASE)
+        code, messages = release(build, RELEASE, releases)
+        offered = document_value((releases / "www" / UPDATE_DOCUMENT.lstrip("/")).read_text(encoding="utf-8"),
+                                 "Version")
+        if code == 0 or f"{RELEASE} does not order after {NEXT_RELEASE}" not in messages or offered != NEXT_RELEASE:
+            raise Failure(f"publishing {RELEASE} after {NEXT_RELEASE}: exit code {code}, the server offers "
+                          f"{offered}:\n{messages}")
+
+        s.click(login, (20, 20))
+        s.key("alt+F4")
+        wait_for("the launcher to end", 30, lambda: not s.launcher_processes())
+        installation.expose_protocol()
+        s.open_in_shell(f"orvelclient://{PUBLISHER_URL}/game.html?user=linked")
+        s.wait_window(GAME_CLASS, GAME_TITLE, FIRST_WINDOW_SECONDS)
+        entry = s.publisher.wait_request("/game.html", 30)[0]
+        if entry["target"] != "/game.html?user=linked&desktopType=1" or s.windows(LOGIN_CLASS):
+            raise Failure(f"the linked launcher asked for {entry['target']}; login windows: {s.windows(LOGIN_CLASS)}")
+        s.publisher.wait_request("/client/orvelclient.js", 30)
+        s.publisher.check_page_agents()
+
+
+def install_over_running(build):
+    """A silent setup of N+1 started while N runs waits for it: the player goes on into the game
+    meanwhile and N's files stay; once the player closes N the setup replaces them and starts
+    N+1. Uninstalling silently then leaves nothing of the installation but the player's profile."""
+    releases = publish_releases(build, "install-over-running", (RELEASE, NEXT_RELEASE))
+    with Installation() as installation:
+        installation.install(releases / f"OrvelClient-setup-{RELEASE}.exe")
+        installed = sha256_of(installation.launcher)
+        # The publisher offers the test build's own version: no update for either release.
+        with Session(build, "install-over-running", app=installation.folder) as s:
+            s.start_launcher()
+            first = s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS)["pid"]
+            plugins = installation.plugin_folders()
+            setup = installation.start_setup(releases / f"OrvelClient-setup-{NEXT_RELEASE}.exe")
+            try:
+                wait_for("the setup's launcher check", 60, lambda: installation.plugin_folders() - plugins)
+                # The player logs in and plays on for a while: longer than the setup would give a
+                # launcher's files to be let go of, were it not waiting for the launcher itself.
+                game = log_in(s)
+                if setup.poll() is not None or sha256_of(installation.launcher) != installed or \
+                        installation.version() != RELEASE:
+                    raise Failure(f"the setup did not wait for the running launcher (its exit code "
+                                  f"{setup.poll()}, the Apps list names {installation.version()})")
+                close_game(s, game, "Yes")
+                if s.wait_exit(30) != 0:
+                    raise Failure("the game's close did not end the launcher with exit code 0")
+                code = setup.wait(120)
+            except subprocess.TimeoutExpired:
+                raise Failure("the setup did not end within 120 s of the launcher's end") from None
+            finally:
+                if setup.poll() is None:
+                    setup.kill()
+            if code != 0 or sha256_of(installation.launcher) == installed or installation.version() != NEXT_RELEASE:
+                raise Failure(f"the setup ended with exit code {code}, the Apps list names {installation.version()}")
+            login = s.wait_window(LOGIN_CLASS, "Login", FIRST_WINDOW_SECONDS, exclude_pids={first})
+            check = s.publisher.wait_request(UPDATE_DOCUMENT, 30, count=2)[-1]
+            if check["target"] != f"{UPDATE_DOCUMENT}?ver{NEXT_RELEASE}":
+                raise Failure(f"the started launcher asked for {check['target']}")
+            s.click(login, (20, 20))
+            s.key("alt+F4")
+            wait_for("the launcher to end", 30, lambda: not s.launcher_processes())
+
+        s.wine(installation.folder / "uninstall.exe", "/S")
+        wait_for("the uninstaller to take the installation away", 60, lambda: not installation.remains(), interval=1)
+        if not installation.profile.is_dir() or not any(installation.profile.iterdir()):
+            raise Failure(f"the uninstaller did not keep the player's profile {installation.profile}")
+    shutil.rmtree(releases)
+
+
 def demo(build, out, version):
-    """The demonstration's tour, with screenshots in `out`."""
-    newer = version != OWN_VERSION
-    with Session(build, "demo", version=version, installer=build.installer, download_seconds=4, out=out) as s:
+    """The demonstration's tour, with screenshots in `out`; with a newer `version`, the update loop
+    from the test build's version to that one, both published with scripts/release."""
+    if version != OWN_VERSION:
+        with installed_release(build, "demo", OWN_VERSION, version, out=out) as (s, inst, _):
+            play_update_loop(s, inst, OWN_VERSION, version)
+        return
+    with Session(build, "demo", out=out) as s:
         s.start_launcher()
-        if newer:
-            s.wait_window(UPDATE_CLASS, "Update", FIRST_WINDOW_SECONDS)
-            s.screenshot("update-window")
-            wait_for("installer start", 60, lambda: installer_records(s))
-            s.screenshot("update-done")
-            log(f"the installer was started: {installer_records(s)[0][0]}")
-            s.wait_exit(30)
-            return
         game = log_in(s)
         close_game(s, game, "No")
         s.click(game, game_link(game, "guide"))
@@ -381,7 +529,7 @@ def demo(build, out, version):
 
 SCENARIOS = {f.__name__: f for f in (login, exit_confirmation, return_to_login, kept_profile, popups, hostile,
                                      update, update_raised_version, update_tampered_installer, update_unsigned,
-                                     update_not_startable, https)}
+                                     update_not_startable, https, release_loop, install_over_running)}
 
 
 def main():
