@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/Handles.h"
-#include "common/UserFolders.h"
 
 namespace {
 
@@ -28,8 +27,23 @@ struct DumpJob {
     DWORD threadId;
 };
 
+// Makes the folder and those above it that are missing. Only when there is a dump to write: a
+// launcher that never crashes leaves no folder behind.
+void MakeDumpFolder() {
+    wchar_t path[MAX_PATH + 1];
+    wcsncpy(path, g_folder, MAX_PATH);
+    path[MAX_PATH] = L'\0';
+    for (wchar_t* at = wcschr(path, L'\\'); at; at = wcschr(at + 1, L'\\')) {
+        if (at == path || at[-1] == L':') continue;  // the drive's root
+        *at = L'\0';
+        CreateDirectoryW(path, nullptr);
+        *at = L'\\';
+    }
+}
+
 DWORD WINAPI WriteDump(void* param) {
     const auto* job = static_cast<const DumpJob*>(param);
+    MakeDumpFolder();
     SYSTEMTIME now;
     GetLocalTime(&now);
     wchar_t path[MAX_PATH + 64];
@@ -74,7 +88,7 @@ void PruneDumps(const std::wstring& folder, size_t keep) {
 
 bool InstallCrashDumps(const std::wstring& where, size_t kept) {
     const std::wstring folder = where.empty() || where.back() == L'\\' ? where : where + L'\\';
-    if (folder.empty() || kept == 0 || folder.size() >= MAX_PATH || !MakeFolderTree(folder)) return false;
+    if (folder.empty() || kept == 0 || folder.size() >= MAX_PATH) return false;
     // The system's own copy, never one beside the program.
     wchar_t system[MAX_PATH];
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);

@@ -5,8 +5,9 @@
 
 #include <string>
 
-// Makes `folder` (with or without its last backslash), leaves at most `kept - 1` of the dumps already there
-// (the oldest go) so that the next one fits the bound, and makes the process's last-chance
-// exception filter write "crash-<date>-<time to the millisecond>-<process>.dmp" there. False when dumps cannot be
-// written (no folder, or the system's dbghelp.dll lacks MiniDumpWriteDump); the launcher runs on.
+// Leaves at most `kept - 1` of the dumps already in `folder` (with or without its last backslash;
+// the oldest go) so that the next one fits the bound, and makes the process's last-chance
+// exception filter write "crash-<date>-<time to the millisecond>-<process>.dmp" there, making
+// the folder first when it is missing. False when dumps cannot be written (no folder named, or
+// the system's dbghelp.dll lacks MiniDumpWriteDump); the launcher runs on.
 bool InstallCrashDumps(const std::wstring& folder, size_t kept);

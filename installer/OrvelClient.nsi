@@ -218,6 +218,8 @@ Section "-un.${PRODUCT}"
   DeleteRegKey HKCU "${PROTOCOL_KEY}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   RMDir /r "${LAUNCHER_DATA}\Updates"
+  ; The launcher's crash dumps, for support: nothing of the player's.
+  RMDir /r "${LAUNCHER_DATA}\logs"
 SectionEnd
 
 Section /o "un.Also remove my game data"

@@ -926,6 +926,7 @@ class Installation:
         shutil.rmtree(self.folder, ignore_errors=True)
         self.shortcut.unlink(missing_ok=True)
         shutil.rmtree(self.data / "Updates", ignore_errors=True)
+        shutil.rmtree(self.data / "logs", ignore_errors=True)
         for key in (self.PROTOCOL_KEY, self.UNINSTALL_KEY, self.MACHINE_PROTOCOL_KEY):
             subprocess.run([WINE64, "reg", "delete", key, "/f"], stdin=subprocess.DEVNULL, capture_output=True,
                            timeout=60)
