@@ -22,7 +22,8 @@ from launcher_driver import (AGENT, CLEAN_PROFILE, DIALOG_CLASS, EXIT_QUESTION, 
                              NEWER_VERSION, OWN_VERSION, POPUP_CLASS, PUBLISHER_URL, UPDATE_CLASS, UPDATE_FAILED,
                              UPDATE_NOT_VERIFIED, Build, Failure, Installation, Session, SoundMonitor, bridge_button,
                              close_game, document_value, game_centre, game_link, installer_records, is_login_button,
-                             log, log_in, release, remembered, served_document, sha256_of, shell_records, wait_for)
+                             log, log_in, product_version, release, remembered, served_document, sha256_of,
+                             shell_records, wait_for)
 
 # An agent name whose letters the system's URL functions would send as "?".
 VIETNAMESE_AGENT = "ĐạiLýViệt"
