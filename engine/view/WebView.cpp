@@ -27,6 +27,11 @@ WebView::WebView(Engine& engine, bool offscreen, wkeWindowType type, HWND parent
 
 WebView::~WebView() { DestroyOwnWindow(); }
 
+const std::string& WebView::NoId() {
+    static const std::string none;
+    return none;
+}
+
 void WebView::Send(const std::string& method, Json params) {
     if (m_destroyed || m_withoutPage) return;
     if (!Attached()) {
@@ -35,7 +40,7 @@ void WebView::Send(const std::string& method, Json params) {
         if (m_waitingCommands.size() < kMaxWaitingCommands) m_waitingCommands.emplace_back(method, std::move(params));
         return;
     }
-    m_engine.Cdp().Send(method, std::move(params), m_session);
+    m_engine.Cdp().Send(method, std::move(params), Session());
 }
 
 void WebView::SendActivatingInput(const std::string& method, Json params, bool press) {
@@ -49,15 +54,13 @@ void WebView::SendActivatingInput(const std::string& method, Json params, bool p
     std::shared_ptr<PageSession> page = m_page;
     const unsigned id = press ? page->GrantActivation(GetTickCount()) : m_activation;
     m_activation = press ? id : 0;
-    m_engine.Cdp().SendWithReply(method, std::move(params), m_session, CdpConnection::OnReader{[page, id](const Json& result) {
+    m_engine.Cdp().SendWithReply(method, std::move(params), Session(), CdpConnection::OnReader{[page, id](const Json& result) {
         if (!result.IsNull()) page->RefreshActivation(id, GetTickCount());
     }}, kSmallAnswer);
 }
 
 void WebView::Attach(std::shared_ptr<PageSession> page) {
     m_page = std::move(page);
-    m_targetId = m_page->TargetId();
-    m_session = m_page->Id();
     Send("Page.enable");
     Send("Runtime.enable");
     Send("Network.enable");
@@ -79,7 +82,7 @@ void WebView::Attach(std::shared_ptr<PageSession> page) {
     // The page's browser window (each view has one of its own) decides whether the page is
     // shown: minimised, the page is hidden as in a background tab.
     Json target = Json::Object();
-    target.Set("targetId", m_targetId);
+    target.Set("targetId", TargetId());
     m_engine.Cdp().SendWithReply("Browser.getWindowForTarget", target, "", CdpConnection::OnUi{[live = Live()](const Json& result) {
         WebView* view = live.Get();
         if (!view || !result["windowId"].IsNumber()) return;
@@ -97,7 +100,7 @@ void WebView::Attach(std::shared_ptr<PageSession> page) {
     // takes most of a second to start, which a window being built would otherwise wait out.
     Json probe = Json::Object();
     probe.Set("expression", "0");
-    m_engine.Cdp().SendWithReply("Runtime.evaluate", probe, m_session, CdpConnection::OnUi{[live = Live()](const Json&) {
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", probe, Session(), CdpConnection::OnUi{[live = Live()](const Json&) {
         WebView* view = live.Get();
         if (!view) return;
         view->m_pageRunning = true;
@@ -127,7 +130,7 @@ void WebView::BeginDestroy() {
     StopRestTimer();
     if (Attached()) {
         Json close = Json::Object();
-        close.Set("targetId", m_targetId);
+        close.Set("targetId", TargetId());
         m_engine.Cdp().Send("Target.closeTarget", close);
     }
     m_destroyed = true;
@@ -201,11 +204,11 @@ void WebView::LoadUrl(const std::string& url) {
     m_page->ForgetRequested();
     Json params = Json::Object();
     params.Set("url", url.empty() ? std::string("about:blank") : url);
-    m_engine.Cdp().SendWithReply("Page.navigate", params, m_session, CdpConnection::OnUi{[live = Live(), url](const Json& result) {
+    m_engine.Cdp().SendWithReply("Page.navigate", params, Session(), CdpConnection::OnUi{[live = Live(), url](const Json& result) {
         // A refused address never reaches the network, so no network failure reports it.
         WebView* view = live.Get();
         if (!result.IsNull() || !view) return;
-        view->RaiseLoadingFinish(url, WKE_LOADING_FAILED, "net::ERR_INVALID_URL", view->m_targetId);
+        view->RaiseLoadingFinish(url, WKE_LOADING_FAILED, "net::ERR_INVALID_URL", view->TargetId());
     }}, kSmallAnswer);
 }
 
@@ -294,7 +297,7 @@ void WebView::AskExactPicture() {
     params.Set("format", "png").Set("clip", clip);
     Engine* engine = &m_engine;
     m_engine.Cdp().SendWithReply(
-        "Page.captureScreenshot", params, m_session, CdpConnection::OnReader{[engine, live = Live(), request](const Json& result) {
+        "Page.captureScreenshot", params, Session(), CdpConnection::OnReader{[engine, live = Live(), request](const Json& result) {
             // Decoded here, off the UI thread, like the frames.
             const std::string& data = result["data"].AsString();
             std::shared_ptr<DecodedFrame> picture = data.empty() ? nullptr : engine->DecodeOnReader(data.data(), data.size());

@@ -50,13 +50,14 @@ public:
     wkeWebView Handle() { return reinterpret_cast<wkeWebView>(this); }
     LiveView Live() const { return LiveView(&m_engine, this, m_serial); }
     unsigned Serial() const { return m_serial; }
-    const std::string& Session() const { return m_session; }
-    const std::string& TargetId() const { return m_targetId; }
+    // The page's session and its target (also the id of its main frame); empty until Attach.
+    const std::string& Session() const { return m_page ? m_page->Id() : NoId(); }
+    const std::string& TargetId() const { return m_page ? m_page->TargetId() : NoId(); }
 
     // Gives the view its page: sends the set-up commands and what was asked of the view before,
     // then lets the page run.
     void Attach(std::shared_ptr<PageSession> page);
-    bool Attached() const { return !m_session.empty(); }
+    bool Attached() const { return m_page != nullptr; }
     // The page will never come (the browser did not start): what waits for it is dropped.
     void GoWithoutPage();
     void InstallBinding(const std::string& name);
@@ -157,6 +158,7 @@ private:
     // A window view's own window, unless the caller has named another one (SetHostWindow).
     bool OwnWindowInUse() const { return m_window && (!m_host || m_host == m_window); }
     void DestroyOwnWindow();
+    static const std::string& NoId();
     // Sends a command to the page, or keeps it for the page while there is none yet.
     void Send(const std::string& method, Json params = Json());
     // Sends input that activates the page (a button or a key pressed, `press`), or ends such input
@@ -180,6 +182,10 @@ private:
     void OnFrameNavigated(const Json& frame);
     void OnConsoleApi(const Json& params);
     void OnException(const Json& params);
+    // The page's console message or uncaught exception for the console handler; `line` counts from
+    // 0, as the browser's do.
+    void RaiseConsole(wkeConsoleLevel level, const std::string& text, const std::string& source, int line,
+                      const Json& stack);
     void OnLoadingFailed(const Json& params);
     void OnBindingCalled(const Json& params);
     void OnTitle(const std::string& title);
@@ -208,8 +214,6 @@ private:
     const unsigned m_serial;  // tells this view from a later one at the same address (see LiveView)
     Handler<wkeNavigationCallback> m_onNavigation;  // see SetNavigationHandler
     std::shared_ptr<PageSession> m_page;  // shared with the reader's messages in hand; null until Attach
-    std::string m_targetId;   // the page's, also the id of the main frame
-    std::string m_session;    // the page's; empty until Attach
     bool m_destroyed = false;
     bool m_withoutPage = false;
     bool m_popupWindow = false;

@@ -39,7 +39,7 @@ std::string StackText(const Json& stack) {
 
 }  // namespace
 
-bool WebView::IsMainFrame(wkeWebFrameHandle frame) const { return m_frames.Is(frame, m_targetId); }
+bool WebView::IsMainFrame(wkeWebFrameHandle frame) const { return m_frames.Is(frame, TargetId()); }
 
 void WebView::EnterCallback(const std::string& frameId, const std::string& url) {
     m_tempUrl = url;
@@ -59,26 +59,26 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
     } else if (method == "Page.navigatedWithinDocument") {
         Json frame = Json::Object();
         frame.Set("id", params["frameId"].AsString()).Set("url", params["url"].AsString());
-        if (params["frameId"].AsString() != m_targetId) frame.Set("parentId", m_targetId);
+        if (params["frameId"].AsString() != TargetId()) frame.Set("parentId", TargetId());
         OnFrameNavigated(frame);
-    } else if (method == "Page.frameStartedNavigating" && params["frameId"].AsString() == m_targetId) {
+    } else if (method == "Page.frameStartedNavigating" && params["frameId"].AsString() == TargetId()) {
         // The picture of a document on its way out needs no exact copy, and asking for one would
         // hold up the next document's first frame; that document's frames ask again.
         StopRestTimer();
-    } else if (method == "Page.frameStoppedLoading" && params["frameId"].AsString() == m_targetId) {
+    } else if (method == "Page.frameStoppedLoading" && params["frameId"].AsString() == TargetId()) {
         if (m_picture.ExactDue() && !m_restTimer) StartRestTimer();  // it stayed, unpainted
     } else if (method == "Page.domContentEventFired") {
         if (!onDocumentReady.fn) return;
-        Raise(m_targetId, m_url, [&] { onDocumentReady.fn(Handle(), onDocumentReady.param); });
+        Raise(TargetId(), m_url, [&] { onDocumentReady.fn(Handle(), onDocumentReady.param); });
     } else if (method == "Page.loadEventFired") {
         if (m_mainLoadFailed) return;  // the error page's load is not the page's success
-        RaiseLoadingFinish(m_url, WKE_LOADING_SUCCEEDED, "", m_targetId);
+        RaiseLoadingFinish(m_url, WKE_LOADING_SUCCEEDED, "", TargetId());
     } else if (method == "Network.requestWillBeSent") {
         const std::string& url = params["request"]["url"].AsString();
         if (params["type"].AsString() == "Document") {
             if (m_documentRequests.size() > 256) m_documentRequests.clear();
             m_documentRequests[params["requestId"].AsString()] = {url, params["frameId"].AsString()};
-            if (params["frameId"].AsString() == m_targetId) m_mainLoadFailed = false;
+            if (params["frameId"].AsString() == TargetId()) m_mainLoadFailed = false;
         }
         if (onLoadUrlBegin.fn) {
             Raise(params["frameId"].AsString(), url, [&] { onLoadUrlBegin.fn(Handle(), onLoadUrlBegin.param, url.c_str(), nullptr); });
@@ -103,14 +103,14 @@ void WebView::OnEvent(const std::string& method, const Json& params) {
         m_frames.Detached(params["frameId"].AsString());
     } else if (method == "Inspector.targetCrashed") {
         // The page is gone; the next load brings a new renderer.
-        RaiseLoadingFinish(m_url, WKE_LOADING_FAILED, "the page's renderer ended", m_targetId);
+        RaiseLoadingFinish(m_url, WKE_LOADING_FAILED, "the page's renderer ended", TargetId());
     }
 }
 
 void WebView::OnFrameNavigated(const Json& frame) {
     const std::string& id = frame["id"].AsString();
     const std::string url = frame["url"].AsString() + frame["urlFragment"].AsString();
-    if (id == m_targetId) m_url = url;
+    if (id == TargetId()) m_url = url;
     m_frames.Navigated(id, url);
     if (!onUrl.fn) return;
     CallbackString text(m_engine, url);
@@ -121,7 +121,7 @@ Json WebView::ShowDialog(const Json& params) {
     const std::string& type = params["type"].AsString();
     if (type == "alert" && onAlert.fn && !m_destroyed) {
         CallbackString text(m_engine, params["message"].AsString());
-        Raise(m_targetId, params["url"].AsString(), [&] { onAlert.fn(Handle(), onAlert.param, text); });
+        Raise(TargetId(), params["url"].AsString(), [&] { onAlert.fn(Handle(), onAlert.param, text); });
     }
     // Confirmations and prompts have no handler in this interface; they get the default answer.
     Json answer = Json::Object();
@@ -139,13 +139,8 @@ void WebView::OnConsoleApi(const Json& params) {
     else if (type == "debug") level = WKE_CONSOLE_LEVEL_DEBUG;
     else if (type == "info") level = WKE_CONSOLE_LEVEL_INFO;
     const Json& top = params["stackTrace"]["callFrames"].At(0);
-    CallbackString message(m_engine, ConsoleText(params["args"]));
-    CallbackString source(m_engine, top["url"].AsString());
-    CallbackString stack(m_engine, StackText(params["stackTrace"]));
-    Raise(m_targetId, m_url, [&] {
-        onConsole.fn(Handle(), onConsole.param, level, message, source,
-                     static_cast<unsigned>(top["lineNumber"].AsInt() + 1), stack);
-    });
+    RaiseConsole(level, ConsoleText(params["args"]), top["url"].AsString(), top["lineNumber"].AsInt(),
+                 params["stackTrace"]);
 }
 
 void WebView::OnException(const Json& params) {
@@ -153,12 +148,17 @@ void WebView::OnException(const Json& params) {
     const Json& details = params["exceptionDetails"];
     std::string text = details["exception"]["description"].AsString();
     if (text.empty()) text = details["text"].AsString();
+    RaiseConsole(WKE_CONSOLE_LEVEL_ERROR, text, details["url"].AsString(), details["lineNumber"].AsInt(),
+                 details["stackTrace"]);
+}
+
+void WebView::RaiseConsole(wkeConsoleLevel level, const std::string& text, const std::string& source, int line,
+                           const Json& stack) {
     CallbackString message(m_engine, text);
-    CallbackString source(m_engine, details["url"].AsString());
-    CallbackString stack(m_engine, StackText(details["stackTrace"]));
-    Raise(m_targetId, m_url, [&] {
-        onConsole.fn(Handle(), onConsole.param, WKE_CONSOLE_LEVEL_ERROR, message, source,
-                     static_cast<unsigned>(details["lineNumber"].AsInt() + 1), stack);
+    CallbackString sourceText(m_engine, source);
+    CallbackString stackText(m_engine, StackText(stack));
+    Raise(TargetId(), m_url, [&] {
+        onConsole.fn(Handle(), onConsole.param, level, message, sourceText, static_cast<unsigned>(line + 1), stackText);
     });
 }
 
@@ -170,7 +170,7 @@ void WebView::OnLoadingFailed(const Json& params) {
     m_documentRequests.erase(request);
     const std::string& error = params["errorText"].AsString();
     const bool canceled = params["canceled"].AsBool() || error == "net::ERR_ABORTED";
-    if (frameId == m_targetId && !canceled) m_mainLoadFailed = true;
+    if (frameId == TargetId() && !canceled) m_mainLoadFailed = true;
     RaiseLoadingFinish(url, canceled ? WKE_LOADING_CANCELED : WKE_LOADING_FAILED, error, frameId);
 }
 
@@ -184,5 +184,5 @@ void WebView::RaiseLoadingFinish(const std::string& url, wkeLoadingResult result
 
 void WebView::OnDownload(const std::string& url) {
     if (m_destroyed || !onDownload.fn) return;
-    Raise(m_targetId, url, [&] { onDownload.fn(Handle(), onDownload.param, url.c_str()); });
+    Raise(TargetId(), url, [&] { onDownload.fn(Handle(), onDownload.param, url.c_str()); });
 }

@@ -120,7 +120,7 @@ void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
     caret.Set("expression", kCaretScript).Set("returnByValue", true);
     // These run among the page's scripts, which may replace what they call (getComputedStyle,
     // getBoundingClientRect): their answers are refused unless short, and read only as short text.
-    m_engine.Cdp().SendWithReply("Runtime.evaluate", caret, m_session, CdpConnection::OnUi{[live = Live()](const Json& result) {
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", caret, Session(), CdpConnection::OnUi{[live = Live()](const Json& result) {
         WebView* view = live.Get();
         if (!view) return;
         const std::string& text = result["result"]["value"].AsString();
@@ -132,7 +132,7 @@ void WebView::RefreshCaretAndCursor(int x, int y, bool withCursor) {
     m_cursorQueryInFlight = true;
     Json cursor = Json::Object();
     cursor.Set("expression", CursorScript(x, y)).Set("returnByValue", true);
-    m_engine.Cdp().SendWithReply("Runtime.evaluate", cursor, m_session, CdpConnection::OnUi{[live = Live()](const Json& result) {
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", cursor, Session(), CdpConnection::OnUi{[live = Live()](const Json& result) {
         WebView* view = live.Get();
         if (!view) return;
         view->m_cursorQueryInFlight = false;

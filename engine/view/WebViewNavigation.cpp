@@ -28,9 +28,9 @@ void WebView::JudgeNavigation(const Json& params, const std::string& reason, DWO
     if (m_onNavigation.fn) {
         const std::string url = params["request"]["url"].AsString();
         CallbackString text(m_engine, url);
-        const bool alive = Raise(m_targetId, url, [&] {
+        const bool alive = Raise(TargetId(), url, [&] {
             // A handler may open the address in a popup instead: a popup of this page, as any.
-            Engine::PopupScope scope(m_engine, m_session, url, false, arrival);
+            Engine::PopupScope scope(m_engine, Session(), url, false, arrival);
             proceed = m_onNavigation.fn(Handle(), m_onNavigation.param, NavigationTypeOf(reason), text);
         });
         if (!alive) return;

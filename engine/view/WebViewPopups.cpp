@@ -56,8 +56,8 @@ void WebView::OnWindowOpen(const Json& params) {
     }
     CallbackString text(m_engine, url);
     wkeWebView created = nullptr;
-    Raise(m_targetId, url, [&] {
-        Engine::PopupScope scope(m_engine, m_session, url, true, 0);
+    Raise(TargetId(), url, [&] {
+        Engine::PopupScope scope(m_engine, Session(), url, true, 0);
         created = onCreateView.fn(Handle(), onCreateView.param, type, text, &features);
     });
     if (WebView* target = m_engine.Find(created)) target->LoadUrl(url);

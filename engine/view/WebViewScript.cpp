@@ -18,12 +18,12 @@ int64_t WebView::RunScript(const std::string& script) {
         Send("Runtime.evaluate", std::move(params));
         return 0;
     }
-    const int ticket = m_engine.Cdp().Ask("Runtime.evaluate", std::move(params), m_session, kMaxScriptAnswer);
+    const int ticket = m_engine.Cdp().Ask("Runtime.evaluate", std::move(params), Session(), kMaxScriptAnswer);
     if (!ticket) return 0;
     ScriptValue pending;
     pending.kind = ScriptValue::Kind::Pending;
     pending.ticket = ticket;
-    pending.name = m_session;
+    pending.name = Session();
     return m_engine.Values().Add(std::move(pending));
 }
 
@@ -68,11 +68,11 @@ void WebView::OnBindingCalled(const Json& params) {
         state.caller.size = sizeof state.caller;
         state.caller.webView = Handle();
         state.caller.frame = m_frames.Handle(frameId);
-        state.caller.isMainFrame = frameId == m_targetId;
+        state.caller.isMainFrame = frameId == TargetId();
         state.caller.url = state.callerUrl.c_str();
         state.caller.name = state.callerName.c_str();
     } else {
-        frameId = m_targetId;
+        frameId = TargetId();
         url = m_url;
     }
     Raise(frameId, url, [&] { binding->second(reinterpret_cast<jsExecState>(&state)); });
@@ -83,7 +83,7 @@ void WebView::OnTitle(const std::string& title) {
     m_title = title;
     if (!onTitle.fn) return;
     CallbackString text(m_engine, title);
-    Raise(m_targetId, m_url, [&] { onTitle.fn(Handle(), onTitle.param, text); });
+    Raise(TargetId(), m_url, [&] { onTitle.fn(Handle(), onTitle.param, text); });
 }
 
 int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
@@ -98,7 +98,7 @@ int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
     Json params = Json::Object();
     params.Set("expression", kScript).Set("awaitPromise", true).Set("returnByValue", true);
     constexpr size_t kMaxIconAnswer = 2u << 20;  // the script refuses icons over 1 MiB (base64 inside)
-    m_engine.Cdp().SendWithReply("Runtime.evaluate", params, m_session, CdpConnection::OnUi{[live = Live(), callback, param](const Json& result) {
+    m_engine.Cdp().SendWithReply("Runtime.evaluate", params, Session(), CdpConnection::OnUi{[live = Live(), callback, param](const Json& result) {
         WebView* view = live.Get();
         const Json& value = result["result"]["value"];
         std::string bytes;
@@ -108,7 +108,7 @@ int WebView::RequestFavicon(wkeNetGetFaviconCallback callback, void* param) {
         buf.size = sizeof buf;
         buf.data = &bytes[0];
         buf.length = bytes.size();
-        view->Raise(view->m_targetId, url, [&] { callback(view->Handle(), param, url.c_str(), &buf); });
+        view->Raise(view->TargetId(), url, [&] { callback(view->Handle(), param, url.c_str(), &buf); });
     }}, kMaxIconAnswer);
     return 1;
 }
