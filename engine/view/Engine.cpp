@@ -36,12 +36,22 @@ bool Engine::Initialize(const wkeSettings* settings) {
 
 namespace {
 
-// A text setting of the caller's record, when the record is long enough to hold it.
+// Whether the caller's record is long enough to hold `member` (an older caller's is shorter).
 template <typename Member>
-std::wstring TextSetting(const wkeSettings* settings, Member wkeSettings::*member, size_t end) {
-    if (!settings || settings->size < static_cast<int>(end) || !(settings->*member)) return std::wstring();
+bool Holds(const wkeSettings* settings, Member wkeSettings::*member, size_t memberOffset) {
+    return settings && settings->size >= static_cast<int>(memberOffset + sizeof(settings->*member));
+}
+
+// A text setting of the caller's record, when the record holds it.
+std::wstring TextSetting(const wkeSettings* settings, const utf8* wkeSettings::*member, size_t memberOffset) {
+    if (!Holds(settings, member, memberOffset) || !(settings->*member)) return std::wstring();
     const char* text = settings->*member;
     return Utf8ToWide(text, strnlen(text, 32768));
+}
+
+// A yes-or-no setting of the caller's record; no when the record does not hold it.
+bool FlagSetting(const wkeSettings* settings, int wkeSettings::*member, size_t memberOffset) {
+    return Holds(settings, member, memberOffset) && settings->*member != 0;
 }
 
 }  // namespace
@@ -49,18 +59,13 @@ std::wstring TextSetting(const wkeSettings* settings, Member wkeSettings::*membe
 bool Engine::Begin(const wkeSettings* settings) {
     m_uiThread = GetCurrentThreadId();
     BrowserLaunch launch;
-    launch.browser = BrowserProcess::Locate(
-        TextSetting(settings, &wkeSettings::browserPath, offsetof(wkeSettings, browserPath) + sizeof(const utf8*)));
-    launch.profile =
-        TextSetting(settings, &wkeSettings::profilePath, offsetof(wkeSettings, profilePath) + sizeof(const utf8*));
+    launch.browser =
+        BrowserProcess::Locate(TextSetting(settings, &wkeSettings::browserPath, offsetof(wkeSettings, browserPath)));
+    launch.profile = TextSetting(settings, &wkeSettings::profilePath, offsetof(wkeSettings, profilePath));
     if (launch.profile.empty()) launch.profile = BrowserProcess::DefaultProfile();
-    launch.cleanProfile =
-        settings && settings->size >= static_cast<int>(offsetof(wkeSettings, cleanProfile) + sizeof(int)) &&
-        settings->cleanProfile != 0;
-    launch.userAgent =
-        TextSetting(settings, &wkeSettings::userAgent, offsetof(wkeSettings, userAgent) + sizeof(const utf8*));
-    launch.muteAudio = settings && settings->size >= static_cast<int>(offsetof(wkeSettings, muteAudio) + sizeof(int)) &&
-                       settings->muteAudio != 0;
+    launch.cleanProfile = FlagSetting(settings, &wkeSettings::cleanProfile, offsetof(wkeSettings, cleanProfile));
+    launch.userAgent = TextSetting(settings, &wkeSettings::userAgent, offsetof(wkeSettings, userAgent));
+    launch.muteAudio = FlagSetting(settings, &wkeSettings::muteAudio, offsetof(wkeSettings, muteAudio));
     if (launch.browser.empty() || launch.profile.empty() || !m_cdp.OpenDispatch()) return false;
     m_defaultUserAgent = ToUtf8(launch.userAgent.c_str());
     // The browser takes a second or two to start (more on a cold start), and the caller has
