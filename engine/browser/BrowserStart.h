@@ -25,5 +25,6 @@ bool StartNative(const BrowserLaunch& launch, BrowserRun& run);
 
 // Starts the Linux browser `launch.browser` (its Unix path) through the watchdog script, and
 // connects its DevTools pipe over loopback, waiting at most `timeoutMs` (and at most 10 s) for
-// the watchdog. False at once when not under Wine. Fills `run` as far as it gets. WineStart.cpp.
+// the watchdog. False at once when not under Wine (there is no Unix path then). Fills `run` as far
+// as it gets. WineStart.cpp.
 bool StartUnderWine(const BrowserLaunch& launch, DWORD timeoutMs, BrowserRun& run);

@@ -74,9 +74,8 @@ bool SendsSecret(SOCKET s, const std::string& secret, DWORD timeoutMs) {
 }  // namespace
 
 bool StartUnderWine(const BrowserLaunch& launch, DWORD timeoutMs, BrowserRun& run) {
-    // BrowserProcess::Start comes here only under Wine; on Windows there is no Unix path, no bash
-    // and nothing of this to run.
-    if (!RunningUnderWine()) return false;
+    // BrowserProcess::Start comes here only under Wine; elsewhere there is no Unix path (empty
+    // below), no bash and nothing of this to run.
     const std::string unixProfile = ToUnixPath(launch.profile);
     const std::string secret = RandomSecret();
     run.winsock = std::make_unique<WinsockScope>();
