@@ -759,6 +759,14 @@ def close_game(session, game, answer):
     wait_for("message box to close", 20, lambda: not session.windows(DIALOG_CLASS))
 
 
+def close_login(session, login):
+    """Alt+F4 on the login window; waits for every launcher of the session to end (one that a
+    setup started too, which is no process of the session's own)."""
+    session.click(login, (20, 20))
+    session.key("alt+F4")
+    wait_for("the launcher to end", 30, lambda: not session.launcher_processes())
+
+
 def remembered(session, count):
     """What the login page found of the last player, at its `count`-th showing: (the name in local
     storage, the name in its cookie)."""
